@@ -1,0 +1,64 @@
+// libwardlet.so: user rights for a supervisory monitoring workstation.
+//
+// Conventions of every function below:
+// - Texts are zero-terminated byte strings in code page 936, compared exactly (byte for byte,
+//   case-sensitive). A null pointer is taken as an empty text.
+// - Output buffers belong to the caller and carry no size. A buffer of 65 bytes holds any user
+//   name or password the library's dialogs allow (64 bytes and the terminating zero); ModifyPWD
+//   can store longer passwords, and a host that uses it must size its password buffers for them.
+// - Integers and booleans are 32 bits; a boolean result is 1 or 0.
+// - Every function that needs stored data reads the whole data file afresh; nothing loaded is
+//   kept between calls. A missing or unreadable data file is answered from the defaults
+//   (administrator "Admin" with password "4827", no users, no groups).
+// - No C++ exception ever leaves a function of this library.
+//
+// The framework classes a host uses with these functions (CString, CObList, CFile, CMemFile,
+// CArchive) and the store records come from libwardletfx.so, shared by the host and the library.
+// Hosts read records through their public fields and GetRuntimeClass()/IsKindOf(); the records'
+// member functions belong to the library.
+#pragma once
+
+#include <cstdint>
+
+#include "wardlet/platform/Archive.h"
+#include "wardlet/platform/File.h"
+#include "wardlet/platform/MemFile.h"
+#include "wardlet/platform/ObList.h"
+#include "wardlet/platform/String.h"
+#include "wardlet/store/SaveProp.h"
+
+#define WARDLET_API __attribute__((visibility("default")))
+
+extern "C" {
+
+// Sets the data file's path and creates the file mutex and the login semaphore, both named after
+// the host executable, if they do not exist yet. Opens nothing and reports nothing.
+WARDLET_API void SetDataSource(const char* path);
+// The path last set ("" before the first SetDataSource); valid until the next SetDataSource.
+WARDLET_API const char* GetDataSource(void);
+
+// 1 if `user` with `password` may perform the operation `code`; the administrator may perform
+// every operation. 0 otherwise, and for an empty name.
+WARDLET_API int32_t Islegal(const char* user, const char* password, uint32_t code);
+// Writes the user's validity period: kind (0 permanent, 1 daily window, 2 date range), start and
+// end as seconds since 1970 (all three always written, 0 when not found). 1 if the user (or the
+// administrator) exists, else 0.
+WARDLET_API int32_t GetUserTimeSect(const char* user, int32_t* kind, int32_t* from, int32_t* to);
+// 1 if the pair is the administrator's or some user's; a known name with a wrong password is 0.
+WARDLET_API int32_t IsUserExist(const char* user, const char* password);
+// With a name in `nameBuffer`: copies that user's (or the administrator's) password into
+// `passwordBuffer` and returns 1, or returns 0 writing nothing. With an empty name: copies the
+// logged-in user's name and password and returns 1, or returns 0 when nobody is logged in.
+WARDLET_API int32_t GetCurUserInfo(char* nameBuffer, char* passwordBuffer);
+// Changes the password of the administrator or of the first user with that name and old
+// password, and saves the store. 1 only when the new password was written to the data file.
+WARDLET_API int32_t ModifyPWD(const char* user, const char* oldPassword, const char* newPassword);
+// Appends to `list` a freshly loaded store (a CSaveProp) that stays the library's: it is valid
+// until the next GetConfigData or until the library is unloaded; never delete it. Returns 1.
+WARDLET_API int32_t GetConfigData(CObList* list);
+// Reads a store sent by another station (an object list holding one CSaveProp) from a loading
+// archive and makes it the local data file, without forwarding it back. A damaged archive stores
+// nothing and is reported on standard error.
+WARDLET_API void ReceiveObjListFromArchive(CArchive& archive);
+
+}  // extern "C"

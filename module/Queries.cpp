@@ -1,0 +1,78 @@
+// Permission queries: each loads a fresh store, answers from it and discards it.
+#include <cstring>
+
+#include "module/Credentials.h"
+#include "module/Exports.h"
+#include "module/WardletApp.h"
+#include "rights/Evaluation.h"
+
+void CopyToHostBuffer(char* buffer, const CString& text) {
+    if (buffer == nullptr) return;
+    std::memcpy(buffer, text.GetString(), static_cast<size_t>(text.GetLength()) + 1);
+}
+
+int32_t Islegal(const char* user, const char* password, uint32_t code) {
+    return GuardExport("Islegal", 0, [&] {
+        CString name = HostText(user);
+        if (name.IsEmpty()) return 0;
+        CSaveProp store;
+        store.LoadFromFile();
+        if (IsAdministrator(store, name, HostText(password))) return 1;
+        return CheckUserRight(store, name, HostText(password), code) == kRightGranted ? 1 : 0;
+    });
+}
+
+int32_t GetUserTimeSect(const char* user, int32_t* kind, int32_t* from, int32_t* to) {
+    return GuardExport("GetUserTimeSect", 0, [&] {
+        int32_t ignored;
+        int32_t& outKind = kind ? *kind : ignored;
+        int32_t& outFrom = from ? *from : ignored;
+        int32_t& outTo = to ? *to : ignored;
+        outKind = outFrom = outTo = 0;
+        CString name = HostText(user);
+        if (name.IsEmpty()) return 0;
+        CSaveProp store;
+        store.LoadFromFile();
+        // The administrator's account is permanent.
+        if (name == store.m_strAdminName) return 1;
+        const CInfoUser* record = store.m_dataManager.FindUserByName(name);
+        if (record == nullptr) return 0;
+        outKind = record->m_nTimeSectType;
+        outFrom = record->m_tFrom;
+        outTo = record->m_tTo;
+        return 1;
+    });
+}
+
+int32_t IsUserExist(const char* user, const char* password) {
+    return GuardExport("IsUserExist", 0, [&] {
+        CString name = HostText(user);
+        if (name.IsEmpty()) return 0;
+        CSaveProp store;
+        store.LoadFromFile();
+        return CheckCredentials(store, name, HostText(password)) ? 1 : 0;
+    });
+}
+
+int32_t GetCurUserInfo(char* nameBuffer, char* passwordBuffer) {
+    return GuardExport("GetCurUserInfo", 0, [&] {
+        CString name = HostText(nameBuffer);
+        if (name.IsEmpty()) {
+            // Asking for the logged-in user: answered from the session, nothing is loaded.
+            if (theApp.m_strCurUser.IsEmpty()) return 0;
+            CopyToHostBuffer(nameBuffer, theApp.m_strCurUser);
+            CopyToHostBuffer(passwordBuffer, theApp.m_strCurPassword);
+            return 1;
+        }
+        CSaveProp store;
+        store.LoadFromFile();
+        if (name == store.m_strAdminName) {
+            CopyToHostBuffer(passwordBuffer, store.m_strAdminPassword);
+            return 1;
+        }
+        const CInfoUser* record = store.m_dataManager.FindUserByName(name);
+        if (record == nullptr) return 0;
+        CopyToHostBuffer(passwordBuffer, record->m_strPassword);
+        return 1;
+    });
+}

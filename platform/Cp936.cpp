@@ -1,0 +1,43 @@
+#include "platform/Cp936.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace {
+
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view text) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out(text.size() * 2 + 4, '\0');  // grown on demand below
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    size_t outUsed = 0;
+    bool ok = true;
+    while (inLeft > 0) {
+        char* outPtr = out.data() + outUsed;
+        size_t outLeft = out.size() - outUsed;
+        size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
+        outUsed = out.size() - outLeft;
+        if (result != static_cast<size_t>(-1)) break;
+        if (errno != E2BIG) {
+            ok = false;
+            break;
+        }
+        out.resize(out.size() * 2);
+    }
+    iconv_close(converter);
+    if (!ok) return std::nullopt;
+    out.resize(outUsed);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> Cp936FromUtf8(std::string_view utf8) {
+    return Convert("CP936", "UTF-8", utf8);
+}
+
+std::optional<std::string> Utf8FromCp936(std::string_view cp936) {
+    return Convert("UTF-8", "CP936", cp936);
+}

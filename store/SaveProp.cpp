@@ -1,0 +1,133 @@
+#include "wardlet/store/SaveProp.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "module/WardletApp.h"
+#include "platform/AtomicFile.h"
+#include "platform/DynamicLibrary.h"
+#include "store/Scramble.h"
+#include "store/StoreFormat.h"
+#include "wardlet/platform/Archive.h"
+#include "wardlet/platform/MemFile.h"
+
+IMPLEMENT_SERIAL(CSaveProp, CObject, kStoreSchema)
+
+namespace {
+
+// Holds the file mutex for one read or write of the data file. Before the first SetDataSource
+// there is no mutex and nothing to wait for (and no path to open either).
+class FileMutexHold {
+public:
+    FileMutexHold() : m_mutex(g_hFileMutex.get()) {
+        if (m_mutex) m_mutex->Lock();
+    }
+    ~FileMutexHold() {
+        if (m_mutex) m_mutex->Unlock();
+    }
+    FileMutexHold(const FileMutexHold&) = delete;
+    FileMutexHold& operator=(const FileMutexHold&) = delete;
+
+private:
+    NamedMutex* m_mutex;
+};
+
+// The entry of the sibling library: the sender's name and a list holding the one store.
+using SendObjlistToRemoteFn = int (*)(CString sender, CObList* list);
+
+}  // namespace
+
+CSaveProp::CSaveProp()
+    : m_strAdminName(kDefaultAdminName),
+      m_strAdminPassword(kDefaultAdminPassword),
+      m_bEditGroup(1),
+      m_bEditRight(1),
+      m_bEditUser(1),
+      m_bAutoLogout(1),
+      m_nLogoutMinutes(kDefaultLogoutMinutes) {}
+
+CSaveProp::~CSaveProp() { m_dataManager.RemoveAllRecords(); }
+
+void CSaveProp::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << ScrambleString(m_strAdminName) << ScrambleString(m_strAdminPassword);
+        ar << m_bEditGroup << m_bEditRight << m_bEditUser;
+        m_dataManager.Serialize(ar);
+        ar << m_bAutoLogout << m_nLogoutMinutes;
+        return;
+    }
+    // Each field is set as soon as it is read, so a damaged file keeps what came before the damage.
+    CString stored;
+    ar >> stored;
+    m_strAdminName = ScrambleString(stored);
+    ar >> stored;
+    m_strAdminPassword = ScrambleString(stored);
+    ar >> m_bEditGroup >> m_bEditRight >> m_bEditUser;
+    m_dataManager.Serialize(ar);
+    ar >> m_bAutoLogout >> m_nLogoutMinutes;
+    // A store received from another station replaces the local file once it has been read whole.
+    if (theApp.m_bReceiving) SaveToFile();
+}
+
+int CSaveProp::LoadFromFile() {
+    std::vector<unsigned char> bytes;
+    {
+        FileMutexHold hold;
+        if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) return 0;
+    }
+    // Parsed from memory after the mutex is released: the bytes are already a whole snapshot.
+    CMemFile file(std::move(bytes));
+    CArchive ar(&file, CArchive::load);
+    try {
+        Serialize(ar);
+    } catch (const std::exception&) {
+        return 0;
+    }
+    return 1;
+}
+
+int CSaveProp::SaveToFile() {
+    CString sessionPassword = theApp.m_strCurPassword;
+    CMemFile file;
+    bool serialized = true;
+    try {
+        CArchive ar(&file, CArchive::store);
+        Serialize(ar);
+        ar.Close();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "wardlet: cannot write the store: %s\n", error.what());
+        serialized = false;
+    }
+
+    bool written = false;
+    if (serialized && !g_strDataSource.IsEmpty()) {
+        std::string reason;
+        FileMutexHold hold;
+        written = ReplaceFileAtomically(g_strDataSource.Bytes(), file.Bytes().data(),
+                                        file.Bytes().size(), &reason);
+        if (!written) {
+            std::fprintf(stderr, "wardlet: cannot save %s: %s\n", g_strDataSource.GetString(),
+                         reason.c_str());
+        }
+    }
+    // A password that never reached the file must not become the session's.
+    if (!written) theApp.m_strCurPassword = sessionPassword;
+
+    if (!theApp.m_bReceiving) PushToRemote();
+    return written ? 1 : 0;
+}
+
+void CSaveProp::PushToRemote() {
+    std::unique_ptr<DynamicLibrary> library = DynamicLibrary::Load(kMirrorLibraryName);
+    if (!library) return;
+    auto send = reinterpret_cast<SendObjlistToRemoteFn>(library->Entry(kMirrorEntryName));
+    if (send == nullptr) return;
+    try {
+        CObList list;  // does not own: the record stays ours
+        list.AddTail(this);
+        send(CString(theApp.m_pszAppName) + kRemoteSenderSuffix, &list);
+    } catch (...) {
+        // The remote side's failures are its own; the local save stands.
+    }
+}

@@ -1,0 +1,125 @@
+#include "wardlet/platform/Archive.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/StoreTest.h"
+#include "wardlet/platform/MemFile.h"
+
+namespace {
+
+std::vector<unsigned char> StoreText(const CString& text) {
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    ar << text;
+    ar.Close();
+    return file.Bytes();
+}
+
+CString LoadText(const std::vector<unsigned char>& bytes) {
+    CMemFile file(bytes);
+    CArchive ar(&file, CArchive::load);
+    CString text;
+    ar >> text;
+    return text;
+}
+
+struct PrefixCase {
+    int length;
+    std::string prefix;
+};
+
+}  // namespace
+
+TEST(ArchiveText, LengthPrefixTakesTheShortestForm) {
+    const PrefixCase cases[] = {
+        {0, "00"},
+        {254, "FE"},
+        {255, "FF FF 00"},
+        {65533, "FF FD FF"},
+        {65534, "FF FF FF FE FF 00 00"},
+        {65535, "FF FF FF FF FF 00 00"},
+        {70000, "FF FF FF 70 11 01 00"},
+    };
+    for (const PrefixCase& c : cases) {
+        CString text(std::string(static_cast<size_t>(c.length), 'x'));
+        std::vector<unsigned char> bytes = StoreText(text);
+        std::vector<unsigned char> prefix = FromHex(c.prefix);
+        ASSERT_EQ(bytes.size(), prefix.size() + c.length) << c.length;
+        EXPECT_EQ(Hex({bytes.begin(), bytes.begin() + prefix.size()}), c.prefix) << c.length;
+        EXPECT_EQ(LoadText(bytes), text) << c.length;
+    }
+}
+
+TEST(ArchiveText, ReadersAcceptLongerPrefixesThanNeeded) {
+    EXPECT_EQ(LoadText(FromHex("FF 02 00 41 42")), "AB");
+    EXPECT_EQ(LoadText(FromHex("FF FF FF 02 00 00 00 41 42")), "AB");
+}
+
+TEST(ArchiveText, EmbeddedZeroBytesAreKept) {
+    CString text(std::string("a\0b", 3));
+    CString back = LoadText(StoreText(text));
+    EXPECT_EQ(back.GetLength(), 3);
+    EXPECT_EQ(back, text);
+}
+
+TEST(ArchiveText, LengthPastTheEndFailsWithoutAllocating) {
+    // A 4 GiB length in a 9-byte stream: must fail as the end of data, not try to allocate.
+    for (const char* hex : {"05 41 42", "FF 10 00 41", "FF FF FF FF FF FF FF 41 42", "FF", "FF 01"}) {
+        try {
+            LoadText(FromHex(hex));
+            ADD_FAILURE() << hex;
+        } catch (const CArchiveException& error) {
+            EXPECT_EQ(error.m_cause, CArchiveException::endOfFile) << hex;
+        }
+    }
+}
+
+TEST(ArchiveText, WideCharacterPrefixIsRefused) {
+    EXPECT_THROW(LoadText(FromHex("FF FE FF 01 41 00")), CArchiveException);
+}
+
+TEST(ArchiveNumbers, LittleEndianAndCounts) {
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    ar << int32_t{-2} << uint16_t{0x1234};
+    ar.WriteCount(3);
+    ar.WriteCount(0xFFFF);
+    ar.WriteCount(0x10000);
+    ar.Close();
+    EXPECT_EQ(Hex(file.Bytes()),
+              "FE FF FF FF 34 12 03 00 FF FF FF FF 00 00 FF FF 00 00 01 00");
+
+    CMemFile in(file.Bytes());
+    CArchive reader(&in, CArchive::load);
+    int32_t number;
+    uint16_t word;
+    reader >> number >> word;
+    EXPECT_EQ(number, -2);
+    EXPECT_EQ(word, 0x1234);
+    EXPECT_EQ(reader.ReadCount(), 3u);
+    EXPECT_EQ(reader.ReadCount(), 0xFFFFu);
+    EXPECT_EQ(reader.ReadCount(), 0x10000u);
+    EXPECT_THROW(reader >> word, CArchiveException);
+}
+
+TEST(ArchiveBuffer, LargeWritesAndReadsCrossTheBuffer) {
+    std::string big(10000, 'q');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store, 16);
+        ar << CString("head") << CString(big) << int32_t{7};
+    }  // the destructor flushes
+    CMemFile in(file.Bytes());
+    CArchive reader(&in, CArchive::load, 16);
+    CString head, body;
+    int32_t tail;
+    reader >> head >> body >> tail;
+    EXPECT_EQ(head, "head");
+    EXPECT_EQ(body, CString(big));
+    EXPECT_EQ(tail, 7);
+    EXPECT_EQ(reader.BytesRemaining(), 0u);
+}
