@@ -1,6 +1,11 @@
 #include "rights/Evaluation.h"
 
+#include <algorithm>
+
+#include "module/WardletApp.h"
+#include "rights/OperCatalog.h"
 #include "rights/RightCode.h"
+#include "store/RightCheckScan.h"
 #include "wardlet/platform/Time.h"
 #include "wardlet/store/SaveProp.h"
 
@@ -24,19 +29,33 @@ bool IsInOperList(const CSaveProp& store, uint32_t code) {
 
 // Kind 1 compares times of day through their place on 2000-01-01, so a window never wraps
 // past midnight.
-bool IsPeriodValidAt(const CInfoUser& user, CTime now) {
-    switch (user.m_nTimeSectType) {
+bool IsPeriodValidAt(int32_t kind, int32_t from, int32_t to, CTime now) {
+    switch (kind) {
         case 0:
             return true;
         case 1: {
             CTime timeOfDay(2000, 1, 1, now.GetHour(), now.GetMinute(), now.GetSecond());
-            return user.m_tFrom <= timeOfDay.GetTime() && timeOfDay.GetTime() <= user.m_tTo;
+            return from <= timeOfDay.GetTime() && timeOfDay.GetTime() <= to;
         }
         case 2:
-            return user.m_tFrom <= now.GetTime() && now.GetTime() <= user.m_tTo;
+            return from <= now.GetTime() && now.GetTime() <= to;
         default:
             return false;
     }
+}
+
+bool IsPeriodValidAt(const CInfoUser& user, CTime now) {
+    return IsPeriodValidAt(user.m_nTimeSectType, user.m_tFrom, user.m_tTo, now);
+}
+
+// The checks in their deciding order, whichever way the account's facts were read.
+template <typename HoldsCode>
+int DecideUserRight(const CString& storedPassword, int32_t id, int32_t kind, int32_t from,
+                    int32_t to, const CString& password, bool codeOffered, HoldsCode holdsCode) {
+    if (storedPassword != password) return kRightWrongPassword;
+    if (!IsPeriodValidAt(kind, from, to, CTime::GetCurrentTime())) return kRightOutsidePeriod;
+    if (id == -1 || !codeOffered) return kRightRefused;
+    return holdsCode() ? kRightGranted : kRightRefused;
 }
 
 }  // namespace
@@ -79,14 +98,26 @@ int CheckUserRight(const CSaveProp& store, const CString& name, const CString& p
                    uint32_t code) {
     const CInfoUser* user = store.m_dataManager.FindUserByName(name);
     if (user == nullptr) return kRightRefused;
-    if (user->m_strPassword != password) return kRightWrongPassword;
-    if (!IsPeriodValidAt(*user, CTime::GetCurrentTime())) return kRightOutsidePeriod;
-    if (user->m_nID == -1 || !IsInOperList(store, code)) return kRightRefused;
-    bool granted = AnyOf<CInfoGroupUser>(
-        store.m_dataManager.m_groupUserList, [&](const CInfoGroupUser& link) {
-            return link.m_nUserID == user->m_nID && GroupHasRight(store, code, link.m_nGroupID);
-        });
-    return granted ? kRightGranted : kRightRefused;
+    return DecideUserRight(user->m_strPassword, user->m_nID, user->m_nTimeSectType, user->m_tFrom,
+                           user->m_tTo, password, IsInOperList(store, code), [&] {
+                               return AnyOf<CInfoGroupUser>(
+                                   store.m_dataManager.m_groupUserList,
+                                   [&](const CInfoGroupUser& link) {
+                                       return link.m_nUserID == user->m_nID &&
+                                              GroupHasRight(store, code, link.m_nGroupID);
+                                   });
+                           });
+}
+
+int CheckUserRight(const RightCheckFacts& facts, const CString& password, uint32_t code) {
+    if (!facts.userFound) return kRightRefused;
+    return DecideUserRight(facts.userPassword, facts.userID, facts.timeSectType, facts.from,
+                           facts.to, password, IsOfferedCode(code, theApp.m_bBrowserLibPresent),
+                           [&] {
+                               return std::any_of(
+                                   facts.grantedCodes.begin(), facts.grantedCodes.end(),
+                                   [code](uint32_t granted) { return CodeCovers(granted, code); });
+                           });
 }
 
 bool IsUserPeriodValid(const CInfoUser* user) {

@@ -9,6 +9,7 @@
 
 class CInfoUser;
 class CSaveProp;
+struct RightCheckFacts;
 
 // Results of CheckUserRight. DO NOT CHANGE: hosts receive them through GetPassed.
 enum RightCheckResult : int {
@@ -28,5 +29,7 @@ bool GroupHasRight(const CSaveProp& store, uint32_t code, int32_t groupID);
 // covers the code 3; else 0. The administrator gets no special treatment here.
 int CheckUserRight(const CSaveProp& store, const CString& name, const CString& password,
                    uint32_t code);
+// The same evaluation from the facts scanned out of the data file's bytes.
+int CheckUserRight(const RightCheckFacts& facts, const CString& password, uint32_t code);
 // True if the account is valid at this moment; a null user is not.
 bool IsUserPeriodValid(const CInfoUser* user);

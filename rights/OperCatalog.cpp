@@ -66,3 +66,15 @@ const CString& BrowserLoginRightName() {
     static const CString name = Cp936Text("登陆IE");
     return name;
 }
+
+bool IsOffered(const OperCatalogEntry& entry, bool browserLibraryPresent) {
+    return !(browserLibraryPresent && entry.name == BrowserLoginRightName());
+}
+
+bool IsOfferedCode(uint32_t code, bool browserLibraryPresent) {
+    for (const OperCatalogEntry& entry : g_operCatalog) {
+        if (entry.code == 0) break;
+        if (entry.code == code) return IsOffered(entry, browserLibraryPresent);
+    }
+    return false;
+}

@@ -20,5 +20,11 @@ inline constexpr uint32_t kBrowserLoginRightCode = 0x01070000;
 // terminating entry with code 0. Readers stop at the first code 0.
 extern const std::array<OperCatalogEntry, 34> g_operCatalog;
 
+// Whether the store offers `entry`: every catalogue operation, except the browser client's own
+// login right while the browser library is present.
+bool IsOffered(const OperCatalogEntry& entry, bool browserLibraryPresent);
+// Whether `code` is an operation the store offers.
+bool IsOfferedCode(uint32_t code, bool browserLibraryPresent);
+
 // The name of the browser-login right ("登陆IE"), left out while the browser library is present.
 const CString& BrowserLoginRightName();

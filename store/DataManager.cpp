@@ -71,8 +71,7 @@ CDataManager::CDataManager()
       m_groupUserList(kListBlockSize) {
     for (const OperCatalogEntry& entry : g_operCatalog) {
         if (entry.code == 0) break;
-        // The browser client's own login right is offered only while its library is absent.
-        if (theApp.m_bBrowserLibPresent && entry.name == BrowserLoginRightName()) continue;
+        if (!IsOffered(entry, theApp.m_bBrowserLibPresent)) continue;
         auto* oper = new CInfoOper;
         oper->m_nCode = static_cast<int32_t>(entry.code);
         oper->m_strName = entry.name;

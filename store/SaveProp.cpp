@@ -7,6 +7,7 @@
 #include "module/WardletApp.h"
 #include "platform/AtomicFile.h"
 #include "platform/DynamicLibrary.h"
+#include "store/FileMutexHold.h"
 #include "store/Scramble.h"
 #include "store/StoreFormat.h"
 #include "wardlet/platform/Archive.h"
@@ -15,23 +16,6 @@
 IMPLEMENT_SERIAL(CSaveProp, CObject, kStoreSchema)
 
 namespace {
-
-// Holds the file mutex for one read or write of the data file. Before the first SetDataSource
-// there is no mutex and nothing to wait for (and no path to open either).
-class FileMutexHold {
-public:
-    FileMutexHold() : m_mutex(g_hFileMutex.get()) {
-        if (m_mutex) m_mutex->Lock();
-    }
-    ~FileMutexHold() {
-        if (m_mutex) m_mutex->Unlock();
-    }
-    FileMutexHold(const FileMutexHold&) = delete;
-    FileMutexHold& operator=(const FileMutexHold&) = delete;
-
-private:
-    NamedMutex* m_mutex;
-};
 
 // The entry of the sibling library: the sender's name and a list holding the one store.
 using SendObjlistToRemoteFn = int (*)(CString sender, CObList* list);

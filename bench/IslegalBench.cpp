@@ -1,0 +1,92 @@
+// Islegal against stores of growing size, beside the floor of a design that reads the whole
+// data file on every call: open, read and close of the same file.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "module/WardletApp.h"
+#include "wardlet/wardlet.h"
+
+namespace {
+
+constexpr int kGroups = 20;
+constexpr uint32_t kQueriedCode = 0x01040201;  // events: acknowledge
+
+const uint32_t kGrantable[] = {0x01010100, 0x01010200, 0x01010300, 0x01020200, 0x01030100,
+                               0x01030200, 0x01040100, 0x01040200, 0x01040400, 0x01050100};
+
+// Writes a store of `users` users, each in two of twenty groups, each group holding three rights.
+std::string PrepareStore(int users) {
+    std::string dir = std::filesystem::temp_directory_path() / "wardlet-bench";
+    std::filesystem::create_directories(dir);
+    std::string path = dir + "/users-" + std::to_string(users) + ".dat";
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    SetDataSource(path.c_str());
+    CSaveProp store;
+    CDataManager& data = store.m_dataManager;
+    for (int g = 0; g < kGroups; ++g) {
+        auto* group = new CInfoGroup;
+        group->m_nID = g;
+        group->m_strName = ("group-" + std::to_string(g)).c_str();
+        data.m_groupList.AddTail(group);
+        for (int r = 0; r < 3; ++r) {
+            auto* grant = new CInfoGroupOper;
+            grant->m_nGroupID = g;
+            grant->m_nOperCode = static_cast<int32_t>(kGrantable[(g + r * 3) % 10]);
+            data.m_groupOperList.AddTail(grant);
+        }
+    }
+    for (int u = 0; u < users; ++u) {
+        auto* user = new CInfoUser;
+        user->m_nID = u;
+        user->m_strName = ("operator-" + std::to_string(u)).c_str();
+        user->m_strPassword = "secret";
+        user->m_strRemark = "shift B";
+        data.m_userList.AddTail(user);
+        for (int k = 0; k < 2; ++k) {
+            auto* member = new CInfoGroupUser;
+            member->m_nGroupID = (u + k * 7) % kGroups;
+            member->m_nUserID = u;
+            data.m_groupUserList.AddTail(member);
+        }
+    }
+    store.SaveToFile();
+    return path;
+}
+
+void BM_Islegal(benchmark::State& state) {
+    int users = static_cast<int>(state.range(0));
+    PrepareStore(users);
+    // The last user: every lookup walks the whole list.
+    std::string name = "operator-" + std::to_string(users - 1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Islegal(name.c_str(), "secret", kQueriedCode));
+    }
+}
+
+void BM_RawReadFloor(benchmark::State& state) {
+    std::string path = PrepareStore(static_cast<int>(state.range(0)));
+    std::vector<char> buffer;
+    for (auto _ : state) {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat status {};
+        fstat(fd, &status);
+        buffer.resize(static_cast<size_t>(status.st_size));
+        benchmark::DoNotOptimize(read(fd, buffer.data(), buffer.size()));
+        close(fd);
+    }
+    state.counters["file_bytes"] = static_cast<double>(buffer.size());
+}
+
+}  // namespace
+
+BENCHMARK(BM_Islegal)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RawReadFloor)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();

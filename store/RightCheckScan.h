@@ -1,0 +1,31 @@
+// The facts a permission question needs, read straight from the data file's bytes without
+// building the store: the hot path of every Islegal. The scan accepts exactly what loading the
+// store accepts and, at the first damage, stops with what it had read before, as a failed load
+// does; the store tests hold the two to agreement on every prefix of damaged files.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "store/StoreFormat.h"
+#include "wardlet/platform/String.h"
+
+struct RightCheckFacts {
+    CString adminName = kDefaultAdminName;
+    CString adminPassword = kDefaultAdminPassword;
+    // The first user of the asked name, if the users read hold one.
+    bool userFound = false;
+    int32_t userID = 0;
+    CString userPassword;
+    int32_t timeSectType = 0;
+    int32_t from = 0;
+    int32_t to = 0;
+    // Groups the user belongs to, and the codes granted to any of them, as far as read.
+    std::vector<int32_t> userGroups;
+    std::vector<uint32_t> grantedCodes;
+};
+
+// Scans the data file's bytes for what a question about `userName` needs.
+RightCheckFacts ScanForRightCheck(const std::vector<unsigned char>& file, const CString& userName);
+// Reads the data file under the file mutex and scans it; a missing file gives the defaults.
+RightCheckFacts LoadRightCheckFacts(const CString& userName);

@@ -1,0 +1,110 @@
+// The byte scan behind Islegal must answer exactly as loading the store does, on whole files and
+// on every kind of damaged one.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "module/Credentials.h"
+#include "rights/Evaluation.h"
+#include "store/RightCheckScan.h"
+#include "support/StoreTest.h"
+#include "wardlet/platform/Archive.h"
+#include "wardlet/platform/MemFile.h"
+
+namespace {
+
+struct Query {
+    const char* name;
+    const char* password;
+    uint32_t code;
+};
+
+const Query kQueries[] = {
+    {"alice", "a", 0x01010201}, {"alice", "a", 0x01020000}, {"alice", "x", 0x01010201},
+    {"bob", "b", 0x01040201},   {"bob", "b", 0x01060000},   {"eve", "e", 0x01010100},
+    {"nobody", "", 0x01000000}, {"Admin", "4827", 0xDEADBEEF}, {"root", "toor", 0x01000000},
+    {"dup", "second", 0x01050100},
+};
+
+// The answer of a full load: the administrator's pair, else the evaluation on the loaded store.
+int AnswerByLoading(const std::vector<unsigned char>& bytes, const Query& q) {
+    CSaveProp store;
+    CMemFile file(bytes);
+    CArchive ar(&file, CArchive::load);
+    try {
+        store.Serialize(ar);
+    } catch (const CArchiveException&) {
+    }
+    if (IsAdministrator(store, q.name, q.password)) return -1;
+    return CheckUserRight(store, q.name, q.password, q.code);
+}
+
+int AnswerByScanning(const std::vector<unsigned char>& bytes, const Query& q) {
+    RightCheckFacts facts = ScanForRightCheck(bytes, q.name);
+    if (q.name == facts.adminName && q.password == facts.adminPassword) return -1;
+    return CheckUserRight(facts, q.password, q.code);
+}
+
+class RightCheckScanTest : public StoreTest {
+protected:
+    static std::vector<unsigned char> RichStore() {
+        CSaveProp store;
+        store.m_strAdminName = "root";
+        store.m_strAdminPassword = "toor";
+        AddUser(store, 0, "alice", "a");
+        AddUser(store, 1, "bob", "b", 2, 0, 0x7FFFFFFF);
+        AddUser(store, 2, "eve", "e", 2, 0, 10);  // expired long ago
+        AddUser(store, 3, "dup", "first");
+        AddUser(store, 4, "dup", "second");
+        AddUser(store, -1, "ghost", "g");
+        AddGroup(store, 0, "ops");
+        AddGroup(store, 1, "sys");
+        AddMember(store, 0, 0);
+        AddMember(store, 1, 1);
+        AddMember(store, 1, 0);
+        AddMember(store, 0, 4);
+        Grant(store, 0, 0x01010200);
+        Grant(store, 1, 0x01040000);
+        Grant(store, 1, 0x01050000);
+        return StoredBytes(store, false);
+    }
+
+    static void ExpectAgreement(const std::vector<unsigned char>& bytes, const std::string& what) {
+        for (const Query& q : kQueries) {
+            ASSERT_EQ(AnswerByScanning(bytes, q), AnswerByLoading(bytes, q))
+                << what << " " << q.name << " " << std::hex << q.code;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(RightCheckScanTest, AgreesOnAWholeStore) {
+    ExpectAgreement(RichStore(), "whole");
+    ExpectAgreement({}, "empty");
+    EXPECT_EQ(AnswerByScanning(RichStore(), kQueries[0]), kRightGranted);
+}
+
+TEST_F(RightCheckScanTest, AgreesOnEveryPrefix) {
+    const std::vector<unsigned char> whole = RichStore();
+    for (size_t length = 0; length <= whole.size(); ++length) {
+        ExpectAgreement({whole.begin(), whole.begin() + static_cast<ptrdiff_t>(length)},
+                        "prefix " + std::to_string(length));
+    }
+}
+
+TEST_F(RightCheckScanTest, AgreesOnCorruptedBytes) {
+    const std::vector<unsigned char> whole = RichStore();
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<size_t> position(0, whole.size() - 1);
+    const unsigned char interesting[] = {0x00, 0x01, 0x02, 0x7F, 0x80, 0xFE, 0xFF};
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<unsigned char> damaged = whole;
+        for (int flips = 1 + round % 3; flips > 0; --flips) {
+            damaged[position(random)] = interesting[random() % std::size(interesting)];
+        }
+        ExpectAgreement(damaged, "round " + std::to_string(round));
+    }
+}
