@@ -1,11 +1,10 @@
-#include "wardlet/platform/Archive.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "support/StoreTest.h"
+#include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
 
 namespace {
@@ -67,7 +66,8 @@ TEST(ArchiveText, EmbeddedZeroBytesAreKept) {
 
 TEST(ArchiveText, LengthPastTheEndFailsWithoutAllocating) {
     // A 4 GiB length in a 9-byte stream: must fail as the end of data, not try to allocate.
-    for (const char* hex : {"05 41 42", "FF 10 00 41", "FF FF FF FF FF FF FF 41 42", "FF", "FF 01"}) {
+    for (const char* hex :
+         {"05 41 42", "FF 10 00 41", "FF FF FF FF FF FF FF 41 42", "FF", "FF 01"}) {
         try {
             LoadText(FromHex(hex));
             ADD_FAILURE() << hex;
@@ -89,8 +89,7 @@ TEST(ArchiveNumbers, LittleEndianAndCounts) {
     ar.WriteCount(0xFFFF);
     ar.WriteCount(0x10000);
     ar.Close();
-    EXPECT_EQ(Hex(file.Bytes()),
-              "FE FF FF FF 34 12 03 00 FF FF FF FF 00 00 FF FF 00 00 01 00");
+    EXPECT_EQ(Hex(file.Bytes()), "FE FF FF FF 34 12 03 00 FF FF FF FF 00 00 FF FF 00 00 01 00");
 
     CMemFile in(file.Bytes());
     CArchive reader(&in, CArchive::load);

@@ -1,5 +1,3 @@
-#include "wardlet/platform/ObList.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,12 +5,13 @@
 
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
+#include "wardlet/platform/ObList.h"
 #include "wardlet/store/InfoGroupUser.h"
 
 namespace {
 
 class Tagged : public CObject {
-public:
+  public:
     explicit Tagged(int value) : value(value) {}
     int value;
 };

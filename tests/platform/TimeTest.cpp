@@ -1,16 +1,16 @@
-#include "wardlet/platform/Time.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <ctime>
 #include <string>
 
+#include "wardlet/platform/Time.h"
+
 namespace {
 
 // Runs a test body in another zone and puts the tests' zone back afterwards.
 class ZoneScope {
-public:
+  public:
     explicit ZoneScope(const char* zone) : m_previous(getenv("TZ") ? getenv("TZ") : "") {
         setenv("TZ", zone, 1);
         tzset();
@@ -20,7 +20,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     std::string m_previous;
 };
 

@@ -21,6 +21,11 @@ int64_t FixedClock() { return g_now; }
 
 }  // namespace
 
+void StoreTest::ResetModuleFlags() {
+    theApp.m_bBrowserLibPresent = 0;
+    theApp.m_bReceiving = 0;
+}
+
 void StoreTest::SetUp() {
     char pattern[] = "/tmp/wardlet-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -28,8 +33,7 @@ void StoreTest::SetUp() {
     m_dataPath = m_dir + "/rights.dat";
     setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
     g_strDataSource = m_dataPath.c_str();
-    theApp.m_bBrowserLibPresent = 0;
-    theApp.m_bReceiving = 0;
+    ResetModuleFlags();
     theApp.m_strCurUser.Empty();
     theApp.m_strCurPassword.Empty();
     SetNow(LocalSeconds(2026, 12, 7, 10, 0, 0));

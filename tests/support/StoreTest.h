@@ -13,6 +13,11 @@
 
 class StoreTest : public ::testing::Test {
 protected:
+    // Before any member of a derived fixture is built: stores built there must not depend on
+    // whether the browser library happened to be found at start-up.
+    StoreTest() { ResetModuleFlags(); }
+    static void ResetModuleFlags();
+
     void SetUp() override;
     void TearDown() override;
 

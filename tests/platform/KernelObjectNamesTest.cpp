@@ -1,0 +1,131 @@
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "platform/KernelObjectNames.h"
+
+namespace {
+
+TEST(KernelObjectBaseNameTest, TakesFileNameUpToFirstDot) {
+    const struct {
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        {"/usr/bin/monitor", "monitor"},
+        {"/opt/a.b.exe", "a"},
+        {"/x/.hidden", ""},
+        {"monitor", "monitor"},
+        {"monitor.exe", "monitor"},
+        {"/dir.with.dots/host", "host"},  // dots before the last '/' do not count
+        {"/dir.d/host.bin", "host"},
+        {"/x/trailing.", "trailing"},
+        {"", ""},
+        {"/", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(KernelObjectBaseName(c.path), c.expected) << c.path;
+    }
+}
+
+TEST(KernelObjectBaseNameTest, ExecutableBaseNameIsThisProgram) {
+    EXPECT_EQ(ExecutableBaseName(), KernelObjectBaseName(program_invocation_name));
+    EXPECT_FALSE(ExecutableBaseName().empty());
+}
+
+// Points XDG_RUNTIME_DIR at a fresh directory for the test, as if it were this user's runtime dir.
+class KernelObjectDirectoryTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        char scratch[] = "/tmp/wardlet-names-XXXXXX";
+        ASSERT_NE(mkdtemp(scratch), nullptr);
+        runtime_ = scratch;
+        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved_) {
+            setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+        } else {
+            unsetenv("XDG_RUNTIME_DIR");
+        }
+        std::filesystem::remove_all(runtime_);
+    }
+
+    std::string runtime_;
+    std::optional<std::string> saved_;
+};
+
+TEST_F(KernelObjectDirectoryTest, CreatesPrivateDirectoryUnderRuntimeDir) {
+    const std::string expected = runtime_ + "/wardlet";
+    const mode_t oldMask = umask(0);  // the directory must be private whatever the umask
+    EXPECT_EQ(KernelObjectDirectory(), expected);
+    umask(oldMask);
+    struct stat st;
+    ASSERT_EQ(lstat(expected.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(KernelObjectDirectory(), expected) << "an existing private directory is reused";
+}
+
+TEST_F(KernelObjectDirectoryTest, RefusesWhatOthersCouldTamperWith) {
+    const std::string target = runtime_ + "/wardlet";
+    const std::string elsewhere = runtime_ + "/elsewhere";
+    using Path = const std::string&;
+    const struct {
+        const char* what;
+        bool (*make)(Path target, Path elsewhere);
+    } cases[] = {
+        {"group-writable", [](Path t, Path) { return mkdir(t.c_str(), 0770) == 0; }},
+        {"other-writable", [](Path t, Path) { return mkdir(t.c_str(), 0707) == 0; }},
+        {"group-readable", [](Path t, Path) { return mkdir(t.c_str(), 0750) == 0; }},
+        {"symlink to a private directory",
+         [](Path t, Path e) {
+             return mkdir(e.c_str(), 0700) == 0 && symlink(e.c_str(), t.c_str()) == 0;
+         }},
+        {"regular file", [](Path t, Path) { return static_cast<bool>(std::ofstream(t) << "x"); }},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(target);
+        std::filesystem::remove_all(elsewhere);
+        const mode_t oldMask = umask(0);
+        const bool made = c.make(target, elsewhere);
+        umask(oldMask);
+        ASSERT_TRUE(made) << c.what;
+        EXPECT_EQ(KernelObjectDirectory(), "") << c.what;
+        EXPECT_EQ(KernelObjectPath("x", ".lock"), "") << c.what;
+    }
+}
+
+TEST_F(KernelObjectDirectoryTest, RefusesDirectoryOfAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a directory away";
+    const std::string target = runtime_ + "/wardlet";
+    ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
+    ASSERT_EQ(chown(target.c_str(), 12345, 12345), 0);
+    EXPECT_EQ(KernelObjectDirectory(), "");
+}
+
+TEST_F(KernelObjectDirectoryTest, FallsBackToTmpWithoutUsableRuntimeDir) {
+    const std::string fallback = "/tmp/wardlet-" + std::to_string(geteuid());
+    const std::string unusable[] = {"relative/dir", runtime_ + "/missing", ""};
+    for (const std::string& value : unusable) {
+        setenv("XDG_RUNTIME_DIR", value.c_str(), 1);
+        EXPECT_EQ(KernelObjectDirectory(), fallback) << value;
+    }
+}
+
+TEST_F(KernelObjectDirectoryTest, PathEscapesSeparatorsSoEveryNameIsOneFile) {
+    const std::string dir = runtime_ + "/wardlet";
+    EXPECT_EQ(KernelObjectPath("Login", ".count"), dir + "/Login.count");
+    EXPECT_EQ(KernelObjectPath("a/b", ".lock"), dir + "/a%2Fb.lock");
+    EXPECT_EQ(KernelObjectPath("../up", ".lock"), dir + "/..%2Fup.lock");
+    // Without escaping '%' itself, "a%2Fb" and "a/b" would meet in one file.
+    EXPECT_EQ(KernelObjectPath("a%2Fb", ".lock"), dir + "/a%252Fb.lock");
+}
+
+}  // namespace

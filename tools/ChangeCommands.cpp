@@ -1,0 +1,53 @@
+// Commands that change the data file through the library.
+#include <iostream>
+
+#include "tools/Cli.h"
+#include "tools/CliFiles.h"
+#include "tools/CliText.h"
+#include "wardlet/platform/Archive.h"
+#include "wardlet/platform/MemFile.h"
+#include "wardlet/wardlet.h"
+
+namespace {
+
+// The library writes its own errors; the archive reports only how far it got.
+void HandOverTransfer(std::vector<unsigned char> transfer) {
+    CMemFile file(std::move(transfer));
+    CArchive archive(&file, CArchive::load);
+    ReceiveObjListFromArchive(archive);
+}
+
+}  // namespace
+
+int RunPasswd(const Invocation& invocation) {
+    std::string user = LibraryText(invocation.operands[0], "USER");
+    std::string oldPassword = LibraryText(invocation.operands[1], "OLD");
+    std::string newPassword = LibraryText(invocation.operands[2], "NEW");
+    // Asked first so that a wrong pair is told apart from a failed save.
+    if (IsUserExist(user.c_str(), oldPassword.c_str()) != 1) {
+        throw CliError(kExitNo, "no user " + invocation.operands[0] + " with that password");
+    }
+    if (!invocation.dataFileExisted) CreateParentFolders(invocation.dataPath);
+    if (ModifyPWD(user.c_str(), oldPassword.c_str(), newPassword.c_str()) != 1) {
+        throw CliError(kExitNo, "the new password could not be saved to " + invocation.dataPath);
+    }
+    if (!invocation.dataFileExisted) {
+        std::cerr << "wardlet: created " << invocation.dataPath << " from the defaults\n";
+    }
+    std::cout << "password changed\n";
+    return kExitOk;
+}
+
+int RunReceive(const Invocation& invocation) {
+    std::vector<unsigned char> transfer =
+        ReadWholeRegularFile(invocation.operands[0], "the received store");
+    // A new station takes in its first store this way: the save makes the file.
+    if (!invocation.dataFileExisted) CreateParentFolders(invocation.dataPath);
+    FileVersion before = CurrentVersion(invocation.dataPath);
+    HandOverTransfer(std::move(transfer));
+    if (IsSameVersion(before, CurrentVersion(invocation.dataPath))) {
+        throw CliError(kExitNo, "nothing was stored; " + invocation.dataPath + " is unchanged");
+    }
+    std::cout << "received store saved to " << invocation.dataPath << '\n';
+    return kExitOk;
+}

@@ -1,0 +1,44 @@
+// What the commands of the `wardlet` command-line host share: exit statuses, the failure that
+// ends a run, and the parsed invocation.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitNo = 1,        // a refusal, a false answer, or an action that did not happen
+    kExitUsage = 2,     // bad options, operands or codes
+    kExitDataFile = 3,  // the data file is missing or cannot be read
+};
+
+// Ends the run: main prints the message on standard error and exits with the code.
+class CliError : public std::runtime_error {
+  public:
+    CliError(ExitCode code, const std::string& message)
+        : std::runtime_error(message), m_code(code) {}
+    ExitCode Code() const { return m_code; }
+
+  private:
+    ExitCode m_code;
+};
+
+struct Invocation {
+    std::string dataPath;  // the data file in use (for demo: as given, possibly empty)
+    bool dataGiven = false;
+    bool dataFileExisted = false;
+    bool force = false;
+    std::vector<std::string> operands;  // what follows the command name
+};
+
+// One function per command; each returns the exit status or throws CliError.
+int RunIslegal(const Invocation& invocation);
+int RunExists(const Invocation& invocation);
+int RunTimeSect(const Invocation& invocation);
+int RunUserInfo(const Invocation& invocation);
+int RunPasswd(const Invocation& invocation);
+int RunReceive(const Invocation& invocation);
+int RunDump(const Invocation& invocation);
+int RunCatalogue(const Invocation& invocation);
+int RunDemo(const Invocation& invocation);
