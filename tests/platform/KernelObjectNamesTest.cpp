@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "platform/KernelObjectNames.h"
 
@@ -42,23 +41,17 @@ TEST(KernelObjectBaseNameTest, ExecutableBaseNameIsThisProgram) {
 class KernelObjectDirectoryTest : public testing::Test {
   protected:
     void SetUp() override {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
         char scratch[] = "/tmp/wardlet-names-XXXXXX";
         ASSERT_NE(mkdtemp(scratch), nullptr);
         runtime_ = scratch;
-        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", scratch, 1);
     }
     void TearDown() override {
-        if (saved_) {
-            setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
+        unsetenv("XDG_RUNTIME_DIR");
         std::filesystem::remove_all(runtime_);
     }
 
     std::string runtime_;
-    std::optional<std::string> saved_;
 };
 
 TEST_F(KernelObjectDirectoryTest, CreatesPrivateDirectoryUnderRuntimeDir) {

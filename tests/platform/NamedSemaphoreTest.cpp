@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -18,52 +17,43 @@
 
 namespace {
 
-// Gives every test its own object directory: tests run in parallel processes.
+// Gives every test an object directory of its own: tests run in parallel processes.
 class NamedSemaphoreTest : public testing::Test {
   protected:
     void SetUp() override {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
         char scratch[] = "/tmp/wardlet-sem-XXXXXX";
         ASSERT_NE(mkdtemp(scratch), nullptr);
         runtime_ = scratch;
-        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", scratch, 1);
     }
     void TearDown() override {
-        if (saved_) {
-            setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
+        unsetenv("XDG_RUNTIME_DIR");
         std::filesystem::remove_all(runtime_);
     }
 
     std::string runtime_;
-    std::optional<std::string> saved_;
 };
 
-// One byte messages between parent and child, to order events without sleeping. Each side closes
-// the write end it does not use, so that a reader sees end-of-file, not a hang, once the other
-// side has gone.
-class Pipe {
-  public:
-    Pipe() { EXPECT_EQ(pipe(fds_), 0); }
+// One-byte messages that order events between processes without sleeping. Each side closes the
+// write end it does not use, so that a reader sees end-of-file, not a hang, once the writer is
+// gone.
+struct Pipe {
+    Pipe() { EXPECT_EQ(pipe(fds), 0); }
     ~Pipe() {
-        close(fds_[0]);
+        close(fds[0]);
         CloseWriter();
     }
-    void Send(char c) { EXPECT_EQ(write(fds_[1], &c, 1), 1); }
+    void Send(char c) { EXPECT_EQ(write(fds[1], &c, 1), 1); }
     void CloseWriter() {
-        if (fds_[1] >= 0) close(fds_[1]);
-        fds_[1] = -1;
+        if (fds[1] >= 0) close(fds[1]);
+        fds[1] = -1;
     }
-    // Returns 0 when every writer has gone.
-    char Receive() {
+    char Receive() {  // 0 at end-of-file
         char c = 0;
-        return read(fds_[0], &c, 1) == 1 ? c : 0;
+        return read(fds[0], &c, 1) == 1 ? c : 0;
     }
 
-  private:
-    int fds_[2];
+    int fds[2];
 };
 
 // Runs `body` in a child process that exits with its result.
@@ -77,18 +67,6 @@ int ExitCode(pid_t pid) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// A child that opens `name` (one slot), takes the slot, reports 'T' and waits to be killed.
-pid_t SpawnSlotTaker(const std::string& name, Pipe& toParent, Pipe& never) {
-    return Spawn([&] {
-        auto semaphore = NamedSemaphore::Open(name, 1, 1);
-        if (!semaphore || !semaphore->TryWait()) return 2;
-        toParent.Send('T');
-        never.CloseWriter();
-        never.Receive();  // blocks until killed
-        return 0;
-    });
 }
 
 // The count seen by a new handle; `initial` shows through only if nobody had the object open.
@@ -134,7 +112,11 @@ TEST_F(NamedSemaphoreTest, ExistingObjectKeepsItsCountAndMaximum) {
     EXPECT_EQ(second->Count(), 0);
     EXPECT_TRUE(second->Release());
     EXPECT_FALSE(second->Release()) << "the creator's maximum of 1 holds";
-    EXPECT_EQ(first->Count(), 1);
+    EXPECT_TRUE(first->TryWait());
+    first.reset();
+    EXPECT_EQ(second->Count(), 0) << "still open through the second handle";
+    second.reset();
+    EXPECT_EQ(CountOfFreshOpen("kept", 1, 1), 1) << "ends with its last handle";
 }
 
 TEST_F(NamedSemaphoreTest, CountIsSharedBetweenProcesses) {
@@ -159,119 +141,76 @@ TEST_F(NamedSemaphoreTest, CountIsSharedBetweenProcesses) {
     EXPECT_EQ(ExitCode(child), 0);
 }
 
-TEST_F(NamedSemaphoreTest, InheritedHandleWorksInForkedChild) {
-    auto s = NamedSemaphore::Open("inherited", 2, 2);
-    ASSERT_TRUE(s);
-    Pipe toParent;
-    Pipe toChild;
-    const pid_t child = Spawn([&] {
-        toChild.CloseWriter();
-        if (!s->TryWait()) return 2;
-        toParent.Send('w');
-        return toChild.Receive() == 'c' ? 0 : 3;
-    });
-    toParent.CloseWriter();
-    ASSERT_EQ(toParent.Receive(), 'w');
-    EXPECT_EQ(s->Count(), 1);
-    s.reset();
-    // The child still has it open, through the handle it inherited.
-    EXPECT_EQ(CountOfFreshOpen("inherited", 2, 2), 1);
-    toChild.Send('c');
-    EXPECT_EQ(ExitCode(child), 0);
-    EXPECT_EQ(CountOfFreshOpen("inherited", 2, 2), 2) << "recreated once the child has gone";
-}
-
-// Every update is a read-modify-write of the count file; the guard must exclude the other process
-// even when the child uses the handle it inherited, whose descriptor shares the parent's flock.
-TEST_F(NamedSemaphoreTest, ConcurrentUpdatesOfTwoProcessesAreNotLost) {
-    constexpr int kPerProcess = 5000;
-    for (const bool inherited : {false, true}) {
-        const std::string name = inherited ? "race-inherited" : "race-own";
-        auto s = NamedSemaphore::Open(name, 0, 2 * kPerProcess);
+// Every update is a read-modify-write of the count file, so none may be lost to a contender:
+// another process, a forked child on the handle it inherited (whose descriptor shares the parent's
+// flock), or another thread on the same handle (which flock cannot tell apart).
+TEST_F(NamedSemaphoreTest, ConcurrentUpdatesAreNotLost) {
+    constexpr int kEach = 5000;
+    enum Contender { kOwnProcess, kForkedInheritedHandle, kThreadSameHandle };
+    for (const Contender contender : {kOwnProcess, kForkedInheritedHandle, kThreadSameHandle}) {
+        const std::string name = "race" + std::to_string(contender);
+        auto s = NamedSemaphore::Open(name, 0, 2 * kEach);
         ASSERT_TRUE(s);
-        Pipe go;
-        const pid_t child = Spawn([&] {
-            go.CloseWriter();
-            auto own = inherited ? nullptr : NamedSemaphore::Open(name, 0, 2 * kPerProcess);
-            NamedSemaphore* mine = inherited ? s.get() : own.get();
-            if (mine == nullptr || go.Receive() != 'g') return 2;
-            for (int i = 0; i < kPerProcess; ++i) {
-                if (!mine->Release()) return 3;
-            }
-            return 0;
-        });
-        go.Send('g');
-        for (int i = 0; i < kPerProcess; ++i) {
-            ASSERT_TRUE(s->Release());
+        const auto releaseAll = [&](NamedSemaphore* semaphore) {
+            int refused = 0;
+            for (int i = 0; i < kEach; ++i) refused += semaphore->Release() ? 0 : 1;
+            return refused;
+        };
+        int refused = 0;
+        if (contender == kThreadSameHandle) {
+            int refusedByOther = 0;
+            std::thread other([&] { refusedByOther = releaseAll(s.get()); });
+            refused = releaseAll(s.get());
+            other.join();
+            refused += refusedByOther;
+        } else {
+            Pipe go;
+            const pid_t child = Spawn([&] {
+                go.CloseWriter();
+                auto own =
+                    contender == kOwnProcess ? NamedSemaphore::Open(name, 0, 2 * kEach) : nullptr;
+                NamedSemaphore* mine = own ? own.get() : s.get();
+                return go.Receive() == 'g' && releaseAll(mine) == 0 ? 0 : 1;
+            });
+            go.Send('g');
+            refused += releaseAll(s.get());
+            EXPECT_EQ(ExitCode(child), 0);
         }
-        EXPECT_EQ(ExitCode(child), 0);
-        EXPECT_EQ(s->Count(), 2 * kPerProcess) << (inherited ? "inherited" : "own") << " handle";
+        EXPECT_EQ(refused, 0);
+        EXPECT_EQ(s->Count(), 2 * kEach) << "contender " << contender;
     }
 }
 
-// flock cannot exclude two threads sharing one descriptor; the handle must.
-TEST_F(NamedSemaphoreTest, ConcurrentUpdatesOfTwoThreadsOnOneHandleAreNotLost) {
-    constexpr int kPerThread = 5000;
-    auto s = NamedSemaphore::Open("race-threads", 0, 2 * kPerThread);
-    ASSERT_TRUE(s);
-    std::atomic<int> refused{0};
-    const auto releaseMany = [&] {
-        for (int i = 0; i < kPerThread; ++i) {
-            if (!s->Release()) ++refused;
+// The login slot must come back when its taker dies, unless another process keeps the object.
+TEST_F(NamedSemaphoreTest, KilledTakerFreesTheSlotOnlyIfLastUser) {
+    for (const bool keeperAlive : {false, true}) {
+        const std::string name = keeperAlive ? "login-kept" : "login";
+        Pipe never;
+        const auto openAndWait = [&](bool take) {
+            Pipe ready;
+            const pid_t pid = Spawn([&] {
+                never.CloseWriter();
+                auto s = NamedSemaphore::Open(name, 1, 1);
+                if (!s || (take && !s->TryWait())) return 2;
+                ready.Send('R');
+                never.Receive();  // until killed
+                return 0;
+            });
+            ready.CloseWriter();
+            EXPECT_EQ(ready.Receive(), 'R');
+            return pid;
+        };
+        const pid_t keeper = keeperAlive ? openAndWait(false) : -1;
+        const pid_t taker = openAndWait(true);
+        ASSERT_EQ(kill(taker, SIGKILL), 0);
+        EXPECT_EQ(ExitCode(taker), 128 + SIGKILL);
+        EXPECT_EQ(CountOfFreshOpen(name), keeperAlive ? 0 : 1) << name;
+        if (keeperAlive) {
+            kill(keeper, SIGKILL);
+            ExitCode(keeper);
+            EXPECT_EQ(CountOfFreshOpen(name), 1) << "the keeper was the last user";
         }
-    };
-    std::thread other(releaseMany);
-    releaseMany();
-    other.join();
-    EXPECT_EQ(refused.load(), 0);
-    EXPECT_EQ(s->Count(), 2 * kPerThread);
-}
-
-TEST_F(NamedSemaphoreTest, ObjectEndsWithLastHandle) {
-    auto s = NamedSemaphore::Open("closed", 1, 1);
-    ASSERT_TRUE(s && s->TryWait());
-    auto other = NamedSemaphore::Open("closed", 1, 1);
-    s.reset();
-    EXPECT_EQ(other->Count(), 0) << "still open through another handle";
-    other.reset();
-    EXPECT_EQ(CountOfFreshOpen("closed"), 1);
-}
-
-TEST_F(NamedSemaphoreTest, CrashedLastUserLeavesNoSlotTaken) {
-    Pipe toParent;
-    Pipe never;
-    const pid_t taker = SpawnSlotTaker("login", toParent, never);
-    toParent.CloseWriter();
-    ASSERT_EQ(toParent.Receive(), 'T');
-    ASSERT_EQ(kill(taker, SIGKILL), 0);
-    EXPECT_EQ(ExitCode(taker), 128 + SIGKILL);
-    EXPECT_EQ(CountOfFreshOpen("login"), 1);
-}
-
-TEST_F(NamedSemaphoreTest, CrashWhileOthersHaveItOpenKeepsTheCount) {
-    Pipe keeperReady;
-    Pipe keeperNever;
-    const pid_t keeper = Spawn([&] {
-        auto s = NamedSemaphore::Open("login", 1, 1);
-        if (!s) return 2;
-        keeperReady.Send('K');
-        keeperNever.CloseWriter();
-        keeperNever.Receive();
-        return 0;
-    });
-    keeperReady.CloseWriter();
-    ASSERT_EQ(keeperReady.Receive(), 'K');
-    Pipe toParent;
-    Pipe never;
-    const pid_t taker = SpawnSlotTaker("login", toParent, never);
-    toParent.CloseWriter();
-    ASSERT_EQ(toParent.Receive(), 'T');
-    ASSERT_EQ(kill(taker, SIGKILL), 0);
-    EXPECT_EQ(ExitCode(taker), 128 + SIGKILL);
-    EXPECT_EQ(CountOfFreshOpen("login"), 0);
-    ASSERT_EQ(kill(keeper, SIGKILL), 0);
-    ExitCode(keeper);
-    EXPECT_EQ(CountOfFreshOpen("login"), 1);
+    }
 }
 
 TEST_F(NamedSemaphoreTest, DamagedCountFileReadsAsInitialCount) {

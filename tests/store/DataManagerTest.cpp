@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -120,6 +122,12 @@ struct IdCase {
     int32_t next;
 };
 
+// Test names show the numbers in use, e.g. "ids_0_1_3".
+void PrintTo(const IdCase& c, std::ostream* out) {
+    *out << "ids";
+    for (int32_t id : c.ids) *out << "_" << (id < 0 ? "minus" : "") << std::abs(static_cast<int64_t>(id));
+}
+
 class DataManagerIdTest : public DataManagerTest, public testing::WithParamInterface<IdCase> {};
 
 TEST_P(DataManagerIdTest, LowestFreeNumber) {
@@ -136,7 +144,10 @@ INSTANTIATE_TEST_SUITE_P(Ids, DataManagerIdTest,
                                          IdCase{{1, 2, 3}, 0}, IdCase{{2, 0, 1}, 3},
                                          IdCase{{0, 0, 1}, 2}, IdCase{{0, 2, 2}, 1},
                                          IdCase{{-1, 5, 1000000}, 0},
-                                         IdCase{{0, -1, 1, INT32_MAX}, 2}));
+                                         IdCase{{0, -1, 1, INT32_MAX}, 2}),
+                         [](const testing::TestParamInfo<IdCase>& info) {
+                             return testing::PrintToString(info.param);
+                         });
 
 TEST_F(DataManagerTest, NamesMatchByteForByte) {
     EXPECT_FALSE(data_.IsUserNameUsed("Admin"));
