@@ -34,7 +34,7 @@ public:
     // host program; made by the first SetDataSource.
     std::unique_ptr<NamedSemaphore> m_hSemaphore;
     int32_t m_bBrowserLibPresent = 0;
-    int32_t m_bReceiving = 0;  // set only while a received store is being read
+    int32_t m_bReceiving = 0;                  // set only while a received store is being read
     std::unique_ptr<CSaveProp> m_pConfigData;  // the record last handed out by GetConfigData
 };
 

@@ -4,26 +4,7 @@
 #include <cstring>
 #include <limits>
 
-namespace {
-
-// Tags of the object framing. DO NOT CHANGE: they are embedded in stored files and in the
-// transfer form that other stations read.
-constexpr uint16_t kNullTag = 0x0000;
-constexpr uint16_t kNewClassTag = 0xFFFF;
-constexpr uint16_t kClassTag = 0x8000;
-constexpr uint16_t kBigObjectTag = 0x7FFF;
-constexpr uint32_t kBigClassTag = 0x80000000;
-constexpr uint32_t kMaxMapCount = 0x3FFFFFFE;
-constexpr uint16_t kMaxClassNameLength = 63;
-constexpr uint16_t kNotSerializable = 0xFFFF;
-
-// Text length prefixes.
-constexpr uint8_t kLongTextMarker = 0xFF;
-constexpr uint16_t kHugeTextMarker = 0xFFFF;
-constexpr uint16_t kWideTextMarker = 0xFFFE;  // wide-character texts, not used by this library
-constexpr uint16_t kLongCountMarker = 0xFFFF;
-
-}  // namespace
+#include "platform/ArchiveTags.h"
 
 CArchiveException::CArchiveException(Cause cause, const CString& message)
     : CException(message), m_cause(cause) {}

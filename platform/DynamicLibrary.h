@@ -5,7 +5,7 @@
 
 // A shared library loaded into this process for as long as the object lives.
 class DynamicLibrary {
-  public:
+public:
     // Loads `name` through the dynamic linker's usual search (a name with '/' is taken as a path),
     // binding every symbol now and keeping them out of the global namespace. Returns null when it
     // cannot be loaded (or `name` is null); `error`, if non-null, then receives the linker's
@@ -22,7 +22,7 @@ class DynamicLibrary {
     // Returns the address of `symbol` in this library or its dependencies, null when absent.
     void* Entry(const char* symbol) const;
 
-  private:
+private:
     explicit DynamicLibrary(void* handle);
 
     void* const handle_;

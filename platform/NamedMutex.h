@@ -11,7 +11,7 @@
 // mutex through one handle may lock it again through another. A child created by fork() may use
 // the handles of its parent; it holds nothing at first, whatever its parent held. Thread-safe.
 class NamedMutex {
-  public:
+public:
     // Opens the mutex `name` shared by every process of this OS user, creating it if needed. Any
     // name is accepted ('/' included). Returns null when the object directory or its file cannot
     // be made.
@@ -40,7 +40,7 @@ class NamedMutex {
     // This process's state of one name, shared by its handles; opaque outside NamedMutex.cpp.
     struct Shared;
 
-  private:
+private:
     explicit NamedMutex(std::shared_ptr<Shared> shared);
 
     std::shared_ptr<Shared> shared_;

@@ -18,7 +18,7 @@
 // parent was inside a call on them at the fork; it then has the object open in its own right.
 // Thread-safe.
 class NamedSemaphore {
-  public:
+public:
     // Opens the semaphore `name`, creating it with `initialCount` and `maximumCount` when no
     // process has it open. An existing object keeps its current count and the maximum it was
     // created with. Any name is accepted ('/' included). Returns null when the arguments are
@@ -45,7 +45,7 @@ class NamedSemaphore {
     // Returns the current count, for diagnostics and tests; -1 when it cannot be read.
     int Count() const;
 
-  private:
+private:
     NamedSemaphore(std::string countPath, std::string usersPath, int countFd, int usersFd,
                    int initialCount, int maximumCount);
 

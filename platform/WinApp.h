@@ -3,7 +3,7 @@
 #pragma once
 
 class CWinApp {
-  public:
+public:
     explicit CWinApp(const char* appName) : m_pszAppName(appName) {}
     virtual ~CWinApp() = default;
     CWinApp(const CWinApp&) = delete;

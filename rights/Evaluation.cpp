@@ -87,11 +87,11 @@ void GetChildOpers(const CSaveProp& store, uint32_t code, CObList& children) {
 }
 
 bool GroupHasRight(const CSaveProp& store, uint32_t code, int32_t groupID) {
-    return AnyOf<CInfoGroupOper>(store.m_dataManager.m_groupOperList,
-                                 [code, groupID](const CInfoGroupOper& link) {
-                                     return link.m_nGroupID == groupID &&
-                                            CodeCovers(static_cast<uint32_t>(link.m_nOperCode), code);
-                                 });
+    return AnyOf<CInfoGroupOper>(
+        store.m_dataManager.m_groupOperList, [code, groupID](const CInfoGroupOper& link) {
+            return link.m_nGroupID == groupID &&
+                   CodeCovers(static_cast<uint32_t>(link.m_nOperCode), code);
+        });
 }
 
 int CheckUserRight(const CSaveProp& store, const CString& name, const CString& password,
@@ -111,13 +111,12 @@ int CheckUserRight(const CSaveProp& store, const CString& name, const CString& p
 
 int CheckUserRight(const RightCheckFacts& facts, const CString& password, uint32_t code) {
     if (!facts.userFound) return kRightRefused;
-    return DecideUserRight(facts.userPassword, facts.userID, facts.timeSectType, facts.from,
-                           facts.to, password, IsOfferedCode(code, theApp.m_bBrowserLibPresent),
-                           [&] {
-                               return std::any_of(
-                                   facts.grantedCodes.begin(), facts.grantedCodes.end(),
-                                   [code](uint32_t granted) { return CodeCovers(granted, code); });
-                           });
+    return DecideUserRight(
+        facts.userPassword, facts.userID, facts.timeSectType, facts.from, facts.to, password,
+        IsOfferedCode(code, theApp.m_bBrowserLibPresent), [&] {
+            return std::any_of(facts.grantedCodes.begin(), facts.grantedCodes.end(),
+                               [code](uint32_t granted) { return CodeCovers(granted, code); });
+        });
 }
 
 bool IsUserPeriodValid(const CInfoUser* user) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "module/WardletApp.h"
+#include "platform/ArchiveTags.h"
 #include "platform/AtomicFile.h"
 #include "store/FileMutexHold.h"
 #include "store/Scramble.h"
@@ -14,14 +15,6 @@
 #include "wardlet/store/InfoUser.h"
 
 namespace {
-
-// Object framing tags; the values are those of the archive (docs/data-format.md).
-constexpr uint16_t kNewClassTag = 0xFFFF;
-constexpr uint16_t kClassTag = 0x8000;
-constexpr uint16_t kBigObjectTag = 0x7FFF;
-constexpr uint32_t kBigClassTag = 0x80000000;
-constexpr uint16_t kMaxClassNameLength = 63;
-constexpr uint16_t kLongCountMarker = 0xFFFF;
 
 // What stands at each index of the archive's map: an object, or the class of one of the lists.
 enum MapEntry : uint8_t { kObject, kUserClass, kGroupClass, kGroupUserClass, kGroupOperClass };
@@ -62,13 +55,14 @@ public:
     // A text as it is stored (still scrambled).
     std::string_view Text() {
         uint32_t length = U8();
-        if (length == 0xFF) {
+        if (length == kLongTextMarker) {
             length = U16();
-            if (length == 0xFFFE) m_ok = false;  // wide-character text
-            if (length == 0xFFFF) length = U32();
+            if (length == kWideTextMarker) m_ok = false;
+            if (length == kHugeTextMarker) length = U32();
         }
         const unsigned char* at = Take(length);
-        return at ? std::string_view(reinterpret_cast<const char*>(at), length) : std::string_view();
+        return at ? std::string_view(reinterpret_cast<const char*>(at), length)
+                  : std::string_view();
     }
     uint32_t Count() {
         uint16_t count = U16();
@@ -120,9 +114,9 @@ private:
     // read before are damage.
     bool ElementTag(MapEntry listClass, const CRuntimeClass* runtimeClass) {
         uint16_t tag = m_in.U16();
-        uint32_t fullTag = tag == kBigObjectTag
-                               ? m_in.U32()
-                               : (static_cast<uint32_t>(tag & kClassTag) << 16) | (tag & ~kClassTag);
+        uint32_t fullTag = tag == kBigObjectTag ? m_in.U32()
+                                                : (static_cast<uint32_t>(tag & kClassTag) << 16) |
+                                                      (tag & ~kClassTag);
         if (!m_in.ok()) return false;
         if (tag == kNewClassTag) return NewClass(listClass, runtimeClass);
         if ((fullTag & kBigClassTag) == 0) return Fail();

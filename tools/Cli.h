@@ -15,12 +15,12 @@ enum ExitCode : int {
 
 // Ends the run: main prints the message on standard error and exits with the code.
 class CliError : public std::runtime_error {
-  public:
+public:
     CliError(ExitCode code, const std::string& message)
         : std::runtime_error(message), m_code(code) {}
     ExitCode Code() const { return m_code; }
 
-  private:
+private:
     ExitCode m_code;
 };
 

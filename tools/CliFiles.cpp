@@ -20,7 +20,7 @@ std::string AbsoluteFolderFromEnvironment(const char* name) {
 
 // Closes the descriptor on every way out.
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0) close(m_fd);
@@ -29,7 +29,7 @@ class FileDescriptor {
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return m_fd; }
 
-  private:
+private:
     int m_fd;
 };
 

@@ -39,17 +39,6 @@ protected:
         return lines;
     }
 
-    // The transfer form of `store`, as another station sends it.
-    static std::vector<unsigned char> TransferForm(CSaveProp& store) {
-        CObList list;
-        list.AddTail(&store);
-        CMemFile file;
-        CArchive ar(&file, CArchive::store);
-        list.Serialize(ar);
-        ar.Close();
-        return file.Bytes();
-    }
-
     static void Receive(const std::vector<unsigned char>& bytes) {
         CMemFile file(bytes);
         CArchive ar(&file, CArchive::load);
@@ -147,14 +136,8 @@ TEST_F(AdministrationTest, DamagedReceivedStoreStoresNothing) {
     twoStores[0] = 2;
     Receive(twoStores);
     EXPECT_EQ(ReadDataFile(), before);
-    CInfoUser user;
-    CObList notAStore;
-    notAStore.AddTail(&user);
-    CMemFile file;
-    CArchive ar(&file, CArchive::store);
-    notAStore.Serialize(ar);
-    ar.Close();
-    Receive(file.Bytes());
+    CInfoUser notAStore;
+    Receive(TransferForm(notAStore));
     EXPECT_EQ(ReadDataFile(), before);
     CMemFile out;
     CArchive storing(&out, CArchive::store);

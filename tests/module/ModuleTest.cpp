@@ -1,12 +1,11 @@
 // Start-up of the module and the kernel objects that SetDataSource creates.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "module/WardletApp.h"
+#include "support/Processes.h"
 #include "support/StoreTest.h"
 #include "wardlet/wardlet.h"
 
@@ -30,17 +29,14 @@ TEST_F(ModuleTest, ProcessesOfOneHostShareTheLoginSlot) {
     SetDataSource(DataPath().c_str());
     ASSERT_NE(theApp.m_hSemaphore, nullptr);
     ASSERT_NE(g_hFileMutex, nullptr);
-    pid_t child = fork();
-    if (child == 0) {
+    const pid_t child = Spawn([] {
         // Another process of the same program: its own handles, the same objects.
         theApp.m_hSemaphore.reset();
         g_hFileMutex.reset();
         SetDataSource("/elsewhere.dat");
-        _exit(theApp.m_hSemaphore && theApp.m_hSemaphore->TryWait() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return theApp.m_hSemaphore && theApp.m_hSemaphore->TryWait() ? 0 : 1;
+    });
+    ASSERT_EQ(ExitCode(child), 0);
     EXPECT_FALSE(theApp.m_hSemaphore->TryWait());  // taken by the other process
     EXPECT_TRUE(theApp.m_hSemaphore->Release());
     EXPECT_TRUE(theApp.m_hSemaphore->TryWait());

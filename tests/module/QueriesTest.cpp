@@ -24,7 +24,8 @@ protected:
     void SavePlant() {
         CSaveProp store;
         AddUser(store, 0, "op", "pw");
-        AddUser(store, 1, "late", "pw", 2, 0, static_cast<int32_t>(LocalSeconds(2025, 1, 1, 0, 0, 0)));
+        AddUser(store, 1, "late", "pw", 2, 0,
+                static_cast<int32_t>(LocalSeconds(2025, 1, 1, 0, 0, 0)));
         AddUser(store, 2, "night", "pw", 1, CTime(2000, 1, 1, 22, 0, 0).GetTime(),
                 CTime(2000, 1, 1, 23, 0, 0).GetTime());
         AddGroup(store, 0, "ops");
@@ -54,11 +55,11 @@ TEST_F(QueriesTest, IslegalFollowsTheStoredRights) {
         uint32_t code;
         int32_t expected;
     } cases[] = {
-        {"op", "pw", kDeviceAdd, 1},        {"op", "pw", kDeviceModify, 1},
-        {"op", "pw", 0x01010000, 0},        {"op", "PW", kDeviceAdd, 0},
-        {"late", "pw", kDeviceAdd, 0},      {"night", "pw", kDeviceAdd, 0},
-        {"nobody", "pw", kDeviceAdd, 0},    {"", "", kDeviceAdd, 0},
-        {nullptr, nullptr, kDeviceAdd, 0},  {"op", nullptr, kDeviceAdd, 0},
+        {"op", "pw", kDeviceAdd, 1},       {"op", "pw", kDeviceModify, 1},
+        {"op", "pw", 0x01010000, 0},       {"op", "PW", kDeviceAdd, 0},
+        {"late", "pw", kDeviceAdd, 0},     {"night", "pw", kDeviceAdd, 0},
+        {"nobody", "pw", kDeviceAdd, 0},   {"", "", kDeviceAdd, 0},
+        {nullptr, nullptr, kDeviceAdd, 0}, {"op", nullptr, kDeviceAdd, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Islegal(c.user, c.password, c.code), c.expected)

@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "support/RuntimeDirTest.h"
 
 namespace {
 
-class AtomicFileTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        char scratch[] = "/tmp/wardlet-file-XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        dir_ = scratch;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
+class AtomicFileTest : public ScratchDirTest {
+protected:
     std::string Read(const std::string& path) {
         std::vector<unsigned char> bytes;
         if (!ReadWholeFile(path, &bytes)) return "<unreadable>";
@@ -42,8 +36,6 @@ class AtomicFileTest : public testing::Test {
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::string dir_;
 };
 
 TEST_F(AtomicFileTest, ReplacesContentWithoutLeavingTemporaries) {

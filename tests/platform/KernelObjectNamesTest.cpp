@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/KernelObjectNames.h"
+#include "support/RuntimeDirTest.h"
 
 namespace {
 
@@ -37,25 +38,10 @@ TEST(KernelObjectBaseNameTest, ExecutableBaseNameIsThisProgram) {
     EXPECT_FALSE(ExecutableBaseName().empty());
 }
 
-// Points XDG_RUNTIME_DIR at a fresh directory for the test, as if it were this user's runtime dir.
-class KernelObjectDirectoryTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        char scratch[] = "/tmp/wardlet-names-XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        runtime_ = scratch;
-        setenv("XDG_RUNTIME_DIR", scratch, 1);
-    }
-    void TearDown() override {
-        unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(runtime_);
-    }
-
-    std::string runtime_;
-};
+class KernelObjectDirectoryTest : public RuntimeDirTest {};
 
 TEST_F(KernelObjectDirectoryTest, CreatesPrivateDirectoryUnderRuntimeDir) {
-    const std::string expected = runtime_ + "/wardlet";
+    const std::string expected = RuntimeDir() + "/wardlet";
     const mode_t oldMask = umask(0);  // the directory must be private whatever the umask
     EXPECT_EQ(KernelObjectDirectory(), expected);
     umask(oldMask);
@@ -67,8 +53,8 @@ TEST_F(KernelObjectDirectoryTest, CreatesPrivateDirectoryUnderRuntimeDir) {
 }
 
 TEST_F(KernelObjectDirectoryTest, RefusesWhatOthersCouldTamperWith) {
-    const std::string target = runtime_ + "/wardlet";
-    const std::string elsewhere = runtime_ + "/elsewhere";
+    const std::string target = RuntimeDir() + "/wardlet";
+    const std::string elsewhere = RuntimeDir() + "/elsewhere";
     using Path = const std::string&;
     const struct {
         const char* what;
@@ -97,7 +83,7 @@ TEST_F(KernelObjectDirectoryTest, RefusesWhatOthersCouldTamperWith) {
 
 TEST_F(KernelObjectDirectoryTest, RefusesDirectoryOfAnotherUser) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can give a directory away";
-    const std::string target = runtime_ + "/wardlet";
+    const std::string target = RuntimeDir() + "/wardlet";
     ASSERT_EQ(mkdir(target.c_str(), 0700), 0);
     ASSERT_EQ(chown(target.c_str(), 12345, 12345), 0);
     EXPECT_EQ(KernelObjectDirectory(), "");
@@ -105,7 +91,7 @@ TEST_F(KernelObjectDirectoryTest, RefusesDirectoryOfAnotherUser) {
 
 TEST_F(KernelObjectDirectoryTest, FallsBackToTmpWithoutUsableRuntimeDir) {
     const std::string fallback = "/tmp/wardlet-" + std::to_string(geteuid());
-    const std::string unusable[] = {"relative/dir", runtime_ + "/missing", ""};
+    const std::string unusable[] = {"relative/dir", RuntimeDir() + "/missing", ""};
     for (const std::string& value : unusable) {
         setenv("XDG_RUNTIME_DIR", value.c_str(), 1);
         EXPECT_EQ(KernelObjectDirectory(), fallback) << value;
@@ -113,7 +99,7 @@ TEST_F(KernelObjectDirectoryTest, FallsBackToTmpWithoutUsableRuntimeDir) {
 }
 
 TEST_F(KernelObjectDirectoryTest, PathEscapesSeparatorsSoEveryNameIsOneFile) {
-    const std::string dir = runtime_ + "/wardlet";
+    const std::string dir = RuntimeDir() + "/wardlet";
     EXPECT_EQ(KernelObjectPath("Login", ".count"), dir + "/Login.count");
     EXPECT_EQ(KernelObjectPath("a/b", ".lock"), dir + "/a%2Fb.lock");
     EXPECT_EQ(KernelObjectPath("../up", ".lock"), dir + "/..%2Fup.lock");

@@ -1,73 +1,21 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <string>
 #include <thread>
 
 #include "platform/NamedMutex.h"
+#include "support/Processes.h"
+#include "support/RuntimeDirTest.h"
 
 namespace {
 
-// Gives every test an object directory of its own: tests run in parallel processes.
-class NamedMutexTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        char scratch[] = "/tmp/wardlet-mutex-XXXXXX";
-        ASSERT_NE(mkdtemp(scratch), nullptr);
-        runtime_ = scratch;
-        setenv("XDG_RUNTIME_DIR", scratch, 1);
-    }
-    void TearDown() override {
-        unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(runtime_);
-    }
-
-    std::string runtime_;
-};
-
-// One-byte messages that order events between processes without sleeping. Each side closes the
-// write end it does not use, so that a reader sees end-of-file, not a hang, once the writer is
-// gone.
-struct Pipe {
-    Pipe() { EXPECT_EQ(pipe(fds), 0); }
-    ~Pipe() {
-        close(fds[0]);
-        CloseWriter();
-    }
-    void Send(char c) { EXPECT_EQ(write(fds[1], &c, 1), 1); }
-    void CloseWriter() {
-        if (fds[1] >= 0) close(fds[1]);
-        fds[1] = -1;
-    }
-    char Receive() {  // 0 at end-of-file
-        char c = 0;
-        return read(fds[0], &c, 1) == 1 ? c : 0;
-    }
-
-    int fds[2];
-};
-
-// Runs `body` in a child process that exits with its result.
-pid_t Spawn(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    return pid;
-}
-
-int ExitCode(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+class NamedMutexTest : public RuntimeDirTest {};
 
 // Whether a fresh process could take the mutex `name` right now.
 bool OtherProcessCanTake(const std::string& name) {

@@ -11,7 +11,7 @@
 namespace {
 
 class Tagged : public CObject {
-  public:
+public:
     explicit Tagged(int value) : value(value) {}
     int value;
 };

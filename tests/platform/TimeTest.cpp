@@ -10,7 +10,7 @@ namespace {
 
 // Runs a test body in another zone and puts the tests' zone back afterwards.
 class ZoneScope {
-  public:
+public:
     explicit ZoneScope(const char* zone) : m_previous(getenv("TZ") ? getenv("TZ") : "") {
         setenv("TZ", zone, 1);
         tzset();
@@ -20,7 +20,7 @@ class ZoneScope {
         tzset();
     }
 
-  private:
+private:
     std::string m_previous;
 };
 

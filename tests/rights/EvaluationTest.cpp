@@ -35,7 +35,7 @@ struct ZoneScope {
 };
 
 class EvaluationTest : public StoreTest {
-  protected:
+protected:
     void SetUp() override {
         StoreTest::SetUp();
         MakeStore(false);

@@ -31,7 +31,7 @@ Links Grants(const CDataManager& d) {
 }
 
 class DataManagerTest : public StoreTest {
-  protected:
+protected:
     void TearDown() override {
         theApp.m_bBrowserLibPresent = 0;
         StoreTest::TearDown();
@@ -125,7 +125,8 @@ struct IdCase {
 // Test names show the numbers in use, e.g. "ids_0_1_3".
 void PrintTo(const IdCase& c, std::ostream* out) {
     *out << "ids";
-    for (int32_t id : c.ids) *out << "_" << (id < 0 ? "minus" : "") << std::abs(static_cast<int64_t>(id));
+    for (int32_t id : c.ids)
+        *out << "_" << (id < 0 ? "minus" : "") << std::abs(static_cast<int64_t>(id));
 }
 
 class DataManagerIdTest : public DataManagerTest, public testing::WithParamInterface<IdCase> {};
@@ -139,15 +140,12 @@ TEST_P(DataManagerIdTest, LowestFreeNumber) {
     EXPECT_EQ(data_.NextGroupID(), GetParam().next);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ids, DataManagerIdTest,
-                         testing::Values(IdCase{{}, 0}, IdCase{{0, 1, 3}, 2}, IdCase{{3, 1, 0}, 2},
-                                         IdCase{{1, 2, 3}, 0}, IdCase{{2, 0, 1}, 3},
-                                         IdCase{{0, 0, 1}, 2}, IdCase{{0, 2, 2}, 1},
-                                         IdCase{{-1, 5, 1000000}, 0},
-                                         IdCase{{0, -1, 1, INT32_MAX}, 2}),
-                         [](const testing::TestParamInfo<IdCase>& info) {
-                             return testing::PrintToString(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Ids, DataManagerIdTest,
+    testing::Values(IdCase{{}, 0}, IdCase{{0, 1, 3}, 2}, IdCase{{3, 1, 0}, 2}, IdCase{{1, 2, 3}, 0},
+                    IdCase{{2, 0, 1}, 3}, IdCase{{0, 0, 1}, 2}, IdCase{{0, 2, 2}, 1},
+                    IdCase{{-1, 5, 1000000}, 0}, IdCase{{0, -1, 1, INT32_MAX}, 2}),
+    [](const testing::TestParamInfo<IdCase>& info) { return testing::PrintToString(info.param); });
 
 TEST_F(DataManagerTest, NamesMatchByteForByte) {
     EXPECT_FALSE(data_.IsUserNameUsed("Admin"));

@@ -21,7 +21,8 @@ const std::string kGroupUserClass = "FF FF 01 00 0E 00 43 49 6E 66 6F 47 72 6F 7
 const std::string kGroupOperClass = "FF FF 01 00 0E 00 43 49 6E 66 6F 47 72 6F 75 70 4F 70 65 72";
 const std::string kSavePropClass = "FF FF 01 00 09 00 43 53 61 76 65 50 72 6F 70";
 // Administrator "Admin" / "4827", flags 1 1 1.
-const std::string kDefaultHead = "05 2A 0F 06 02 05 04 5F 53 59 5C 01 00 00 00 01 00 00 00 01 00 00 00";
+const std::string kDefaultHead =
+    "05 2A 0F 06 02 05 04 5F 53 59 5C 01 00 00 00 01 00 00 00 01 00 00 00";
 const std::string kDefaultTail = "01 00 00 00 03 00 00 00";
 
 std::string Zeros(int count) {
@@ -108,6 +109,8 @@ TEST_F(RecordsTest, AllListsShareOneIndexCounter) {
     AddGroup(store, 0, "");
     AddMember(store, 0, 0);
     for (uint32_t code : {0x01000000u, 0x01010000u, 0x01020000u}) Grant(store, 0, code);
+    // One line per list element.
+    // clang-format off
     const std::string expected = Join({
         kDefaultHead,
         "02 00", kUserClass, Zeros(19),
@@ -119,6 +122,7 @@ TEST_F(RecordsTest, AllListsShareOneIndexCounter) {
         "08 80 00 00 00 00 00 00 02 01",
         kDefaultTail,
     });
+    // clang-format on
     EXPECT_EQ(Hex(StoredBytes(store, false)), expected);
 }
 
@@ -139,17 +143,12 @@ TEST_F(RecordsTest, TransferFormWrapsTheStoreInAList) {
     CSaveProp store;
     AddUser(store, 0, "", "");
     AddUser(store, 1, "", "");
-    CObList list;
-    list.AddTail(&store);
-    CMemFile file;
-    CArchive ar(&file, CArchive::store);
-    list.Serialize(ar);
-    ar.Close();
-    std::string bytes = Hex(file.Bytes());
+    const std::vector<unsigned char> form = TransferForm(store);
+    std::string bytes = Hex(form);
     EXPECT_EQ(bytes.substr(0, 6 + kSavePropClass.size()), "01 00 " + kSavePropClass);
     // Inside, the user class takes index 3, so the second user is tagged 0x8003.
     EXPECT_NE(bytes.find("03 80 01 00 00 00"), std::string::npos) << bytes;
-    EXPECT_EQ(file.Bytes().size(), 2 + 15 + StoredBytes(store, false).size());
+    EXPECT_EQ(form.size(), 2 + 15 + StoredBytes(store, false).size());
 }
 
 TEST_F(RecordsTest, WritingTheLoggedInUserRefreshesTheSessionPassword) {

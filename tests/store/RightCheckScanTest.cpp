@@ -22,9 +22,9 @@ struct Query {
 };
 
 const Query kQueries[] = {
-    {"alice", "a", 0x01010201}, {"alice", "a", 0x01020000}, {"alice", "x", 0x01010201},
-    {"bob", "b", 0x01040201},   {"bob", "b", 0x01060000},   {"eve", "e", 0x01010100},
-    {"nobody", "", 0x01000000}, {"Admin", "4827", 0xDEADBEEF}, {"root", "toor", 0x01000000},
+    {"alice", "a", 0x01010201},    {"alice", "a", 0x01020000},    {"alice", "x", 0x01010201},
+    {"bob", "b", 0x01040201},      {"bob", "b", 0x01060000},      {"eve", "e", 0x01010100},
+    {"nobody", "", 0x01000000},    {"Admin", "4827", 0xDEADBEEF}, {"root", "toor", 0x01000000},
     {"dup", "second", 0x01050100},
 };
 

@@ -38,7 +38,8 @@ protected:
         store.m_strAdminName = "root";
         store.m_nLogoutMinutes = 17;
         store.m_bEditRight = 0;
-        AddUser(store, 0, "alice", "pw-a", 1, 100, 200)->m_strRemark = CString(std::string(300, 'r'));
+        AddUser(store, 0, "alice", "pw-a", 1, 100, 200)->m_strRemark =
+            CString(std::string(300, 'r'));
         AddUser(store, 1, "bob", "pw-b");
         AddUser(store, 3, "k-kk", "kk", 2, -5, 5);
         AddGroup(store, 0, "ops")->m_strDesc = "operators";
@@ -53,7 +54,8 @@ protected:
 };
 
 std::string Summary(const CSaveProp& store) {
-    std::string out = std::string(store.m_strAdminName) + "/" + std::string(store.m_strAdminPassword);
+    std::string out =
+        std::string(store.m_strAdminName) + "/" + std::string(store.m_strAdminPassword);
     out += " " + std::to_string(store.m_bEditGroup) + std::to_string(store.m_bEditRight) +
            std::to_string(store.m_bEditUser) + std::to_string(store.m_bAutoLogout) + " " +
            std::to_string(store.m_nLogoutMinutes);

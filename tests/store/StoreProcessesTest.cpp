@@ -1,12 +1,12 @@
 // Several real processes sharing one data file through the file mutex.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 #include <functional>
 #include <vector>
 
 #include "module/WardletApp.h"
+#include "support/Processes.h"
 #include "support/StoreTest.h"
 #include "wardlet/store/SaveProp.h"
 #include "wardlet/wardlet.h"
@@ -16,15 +16,10 @@ namespace {
 class StoreProcessesTest : public StoreTest {
 protected:
     // Runs `body` in a forked child; returns its pid. The child exits 0 when `body` returns true.
-    static pid_t Spawn(const std::function<bool()>& body) {
-        pid_t pid = fork();
-        if (pid == 0) _exit(body() ? 0 : 1);
-        return pid;
+    static pid_t SpawnChecked(const std::function<bool()>& body) {
+        return Spawn([&] { return body() ? 0 : 1; });
     }
-    static bool Succeeded(pid_t pid) {
-        int status = 0;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
+    static bool Succeeded(pid_t pid) { return ExitCode(pid) == 0; }
 };
 
 constexpr int kRounds = 60;
@@ -53,8 +48,8 @@ TEST_F(StoreProcessesTest, TwoProcessesIncrementingUnderTheMutexLoseNothing) {
         }
         return true;
     };
-    pid_t first = Spawn(worker);
-    pid_t second = Spawn(worker);
+    pid_t first = SpawnChecked(worker);
+    pid_t second = SpawnChecked(worker);
     EXPECT_TRUE(Succeeded(first));
     EXPECT_TRUE(Succeeded(second));
     CSaveProp store;
@@ -65,7 +60,7 @@ TEST_F(StoreProcessesTest, TwoProcessesIncrementingUnderTheMutexLoseNothing) {
 TEST_F(StoreProcessesTest, ReaderNeverSeesATornFileWhileAnotherProcessSaves) {
     SetDataSource(DataPath().c_str());
     ASSERT_EQ(CSaveProp().SaveToFile(), 1);
-    pid_t writer = Spawn([] {
+    pid_t writer = SpawnChecked([] {
         for (int i = 0; i < kRounds; ++i) {
             CSaveProp store;
             // Alternately 0 and 200 users: a torn file would show another count or fail to load.
@@ -75,7 +70,7 @@ TEST_F(StoreProcessesTest, ReaderNeverSeesATornFileWhileAnotherProcessSaves) {
         }
         return true;
     });
-    pid_t reader = Spawn([] {
+    pid_t reader = SpawnChecked([] {
         for (int i = 0; i < kRounds; ++i) {
             CSaveProp store;
             if (store.LoadFromFile() != 1) return false;

@@ -12,6 +12,7 @@
 #include "resources/Cp936Text.h"
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
+#include "wardlet/platform/ObList.h"
 #include "wardlet/platform/Time.h"
 
 namespace {
@@ -55,16 +56,7 @@ void StoreTest::TearDown() {
 void StoreTest::SetNow(int64_t secondsSince1970) { g_now = secondsSince1970; }
 
 int64_t StoreTest::LocalSeconds(int year, int month, int day, int hour, int minute, int second) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    parts.tm_isdst = -1;
-    tzset();
-    return static_cast<int64_t>(std::mktime(&parts));
+    return CTime(year, month, day, hour, minute, second).GetTime();
 }
 
 std::vector<unsigned char> StoreTest::ReadDataFile() const {
@@ -74,7 +66,8 @@ std::vector<unsigned char> StoreTest::ReadDataFile() const {
 
 void StoreTest::WriteDataFile(const std::vector<unsigned char>& bytes) const {
     std::ofstream out(m_dataPath, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 bool StoreTest::DataFileExists() const { return std::filesystem::exists(m_dataPath); }
@@ -122,6 +115,16 @@ std::vector<unsigned char> StoredBytes(CObject& object, bool tagged) {
     } else {
         object.Serialize(ar);
     }
+    ar.Close();
+    return file.Bytes();
+}
+
+std::vector<unsigned char> TransferForm(CObject& object) {
+    CObList list;
+    list.AddTail(&object);
+    CMemFile file;
+    CArchive ar(&file, CArchive::store);
+    list.Serialize(ar);
     ar.Close();
     return file.Bytes();
 }

@@ -45,6 +45,8 @@ private:
 
 // The bytes a storing archive writes for `object` (tagged) or for a body alone.
 std::vector<unsigned char> StoredBytes(CObject& object, bool tagged);
+// The transfer form of `object`, as another station sends it: a list holding only `object`.
+std::vector<unsigned char> TransferForm(CObject& object);
 // "FF 00 1A" style, for readable failure messages.
 std::string Hex(const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> FromHex(const std::string& hex);

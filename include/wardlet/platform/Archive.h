@@ -14,7 +14,16 @@
 
 class CArchiveException : public CException {
 public:
-    enum Cause { none, genericException, badIndex, badClass, badSchema, endOfFile, writeOnly, readOnly };
+    enum Cause {
+        none,
+        genericException,
+        badIndex,
+        badClass,
+        badSchema,
+        endOfFile,
+        writeOnly,
+        readOnly
+    };
     CArchiveException(Cause cause, const CString& message);
     Cause m_cause;
 };
@@ -98,7 +107,7 @@ private:
     unsigned m_bufferFill = 0;  // loading: bytes valid in the buffer
     uint32_t m_nMapCount = 1;   // one index counter for classes and objects; 0 is the null tag
     std::unordered_map<const void*, uint32_t> m_storeMap;  // class or object -> index
-    std::vector<LoadEntry> m_loadArray;                     // index -> class or object
+    std::vector<LoadEntry> m_loadArray;                    // index -> class or object
     bool m_lastObjectWasNew = false;
     uint64_t m_fileBytesLeft = 0;  // loading: bytes of the file not yet in the buffer
 };

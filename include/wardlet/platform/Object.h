@@ -59,18 +59,16 @@ protected:
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
 
 // In the class body: the run-time class record and its query.
-#define DECLARE_SERIAL(class_name)                                    \
-public:                                                               \
-    static const CRuntimeClass class##class_name;                     \
-    static CObject* CreateObject();                                   \
+#define DECLARE_SERIAL(class_name)                \
+public:                                           \
+    static const CRuntimeClass class##class_name; \
+    static CObject* CreateObject();               \
     const CRuntimeClass* GetRuntimeClass() const override;
 
 // In exactly one source file: defines the record and registers the class for creation by name.
-#define IMPLEMENT_SERIAL(class_name, base_class_name, schema)                              \
-    CObject* class_name::CreateObject() { return new class_name; }                         \
-    const CRuntimeClass class_name::class##class_name = {                                  \
-        #class_name, schema, class_name::CreateObject, RUNTIME_CLASS(base_class_name)};    \
-    const CRuntimeClass* class_name::GetRuntimeClass() const {                             \
-        return RUNTIME_CLASS(class_name);                                                  \
-    }                                                                                      \
+#define IMPLEMENT_SERIAL(class_name, base_class_name, schema)                                      \
+    CObject* class_name::CreateObject() { return new class_name; }                                 \
+    const CRuntimeClass class_name::class##class_name = {                                          \
+        #class_name, schema, class_name::CreateObject, RUNTIME_CLASS(base_class_name)};            \
+    const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); } \
     static const AFX_CLASSINIT _init_##class_name(RUNTIME_CLASS(class_name));
