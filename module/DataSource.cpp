@@ -11,10 +11,11 @@ namespace {
 // The library goes on without the object (and tries again at the next call), but an operator
 // must learn that the data file is not guarded across processes.
 void ReportMissingObject(const std::string& name) {
+    std::string folder = KernelObjectDirectory();
+    if (folder.empty()) folder = "(no private folder could be made or trusted)";
     std::fprintf(stderr,
-                 "wardlet: cannot create %s in %s; will try again at the next "
-                 "SetDataSource\n",
-                 name.c_str(), KernelObjectDirectory().c_str());
+                 "wardlet: cannot create %s in %s; will try again at the next SetDataSource\n",
+                 name.c_str(), folder.c_str());
 }
 
 }  // namespace
