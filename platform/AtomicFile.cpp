@@ -78,9 +78,10 @@ bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t si
     };
     struct stat existing;
     if (stat(target.c_str(), &existing) == 0) {
-        if ((existing.st_uid != geteuid() || existing.st_gid != getegid()) &&
-            fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-            // Only a privileged caller can give the file away; others keep it as their own.
+        // Only a privileged caller can give the file back to its owner; others keep it as
+        // their own, so a failure here is no failure of the save.
+        if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
+            [[maybe_unused]] int ignored = fchown(fd, existing.st_uid, existing.st_gid);
         }
         if (fchmod(fd, existing.st_mode & 07777) != 0) return abandon("cannot set the mode of");
     }
