@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-// A mutex shared under one name by every process of this OS user, behaving like a Windows named
-// mutex: it serialises the threads of one process and separate processes alike, it is recursive
+// A mutex shared under one name by every process of this OS user, as hosts' kernel mutexes
+// behave: it serialises the threads of one process and separate processes alike, it is recursive
 // for the thread that holds it, and a holder that ends, even by SIGKILL, releases it.
 //
 // Handles opened under the same name in one process share one state, so a thread that holds the

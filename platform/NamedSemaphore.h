@@ -7,8 +7,8 @@
 #include <string>
 
 // A counting semaphore with a maximum count, shared under one name by every process of this OS
-// user, like a Windows named semaphore. The count is shared state, owned by nobody: one process may
-// take a unit and another give it back.
+// user, as hosts' kernel semaphores behave. The count is shared state, owned by nobody: one process
+// may take a unit and another give it back.
 //
 // The object lives while some process has it open. Once the last process that had it open has
 // ended, by exit or crash alike, the next Open creates it afresh with its initial count, so a
