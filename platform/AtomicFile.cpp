@@ -109,7 +109,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t si
     return synced || Fail(error, "cannot sync directory", directory, saved);
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
+bool ReadWholeFile(const std::string& path, FileBytes* bytes) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;

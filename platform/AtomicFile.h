@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Whole-file reads and crash-safe whole-file replacement, for the stores that hold rights and
@@ -19,6 +21,25 @@
 bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t size,
                            std::string* error);
 
+// Bytes read from a file. Growing the buffer does not zero it first: the read fills every byte,
+// and on the path of every permission check the zeroing would cost as much as the read.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+using FileBytes = std::vector<unsigned char, UninitializedAllocator<unsigned char>>;
+
 // Reads the whole regular file at `path` into `*bytes`. Returns false if it cannot be opened or
 // read, or is not a regular file (a FIFO planted there must not hang the caller).
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes);
+bool ReadWholeFile(const std::string& path, FileBytes* bytes);

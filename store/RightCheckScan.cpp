@@ -16,11 +16,18 @@
 
 namespace {
 
-// What stands at each index of the archive's map: an object, or the class of one of the lists.
-enum MapEntry : uint8_t { kObject, kUserClass, kGroupClass, kGroupUserClass, kGroupOperClass };
+// The classes of the four lists, as they stand in the archive's map.
+enum ListClass : uint8_t { kUserClass, kGroupClass, kGroupUserClass, kGroupOperClass };
 
-// Little-endian reads that turn to failure at the end of the bytes; after a failure every read
-// gives zero and ok() stays false.
+uint16_t Load16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+
+uint32_t Load32(const unsigned char* at) {
+    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
+           (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
+}
+
+// Little-endian reads that turn to failure at the end of the bytes. A failure moves to the end,
+// so every later read fails too (or, for nothing, gives nothing) and ok() stays false.
 class ByteReader {
 public:
     ByteReader(const unsigned char* data, size_t size) : m_pos(data), m_end(data + size) {}
@@ -29,38 +36,34 @@ public:
     size_t Remaining() const { return static_cast<size_t>(m_end - m_pos); }
 
     const unsigned char* Take(size_t count) {
-        if (!m_ok || count > Remaining()) {
-            m_ok = false;
-            return nullptr;
-        }
+        if (count > Remaining()) return Fail();
         const unsigned char* at = m_pos;
         m_pos += count;
         return at;
     }
-    uint8_t U8() {
-        const unsigned char* at = Take(1);
-        return at ? at[0] : 0;
+    std::nullptr_t Fail() {
+        m_pos = m_end;
+        m_ok = false;
+        return nullptr;
     }
     uint16_t U16() {
         const unsigned char* at = Take(2);
-        return at ? static_cast<uint16_t>(at[0] | (at[1] << 8)) : 0;
+        return at ? Load16(at) : 0;
     }
     uint32_t U32() {
         const unsigned char* at = Take(4);
-        return at ? static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-                        (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24)
-                  : 0;
+        return at ? Load32(at) : 0;
     }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
     // A text as it is stored (still scrambled).
     std::string_view Text() {
-        uint32_t length = U8();
+        const unsigned char* at = Take(1);
+        uint32_t length = at ? at[0] : 0;
         if (length == kLongTextMarker) {
             length = U16();
-            if (length == kWideTextMarker) m_ok = false;
+            if (length == kWideTextMarker) Fail();
             if (length == kHugeTextMarker) length = U32();
         }
-        const unsigned char* at = Take(length);
+        at = Take(length);
         return at ? std::string_view(reinterpret_cast<const char*>(at), length)
                   : std::string_view();
     }
@@ -77,10 +80,8 @@ private:
 
 class Scanner {
 public:
-    Scanner(const std::vector<unsigned char>& file, const CString& userName)
-        : m_in(file.data(), file.size()), m_scrambledName(ScrambleString(userName)) {
-        m_map.push_back(kObject);  // index 0: the null tag
-    }
+    Scanner(const unsigned char* file, size_t size, const CString& userName)
+        : m_in(file, size), m_scrambledName(ScrambleString(userName)) {}
 
     RightCheckFacts Run() {
         std::string_view name = m_in.Text();
@@ -90,30 +91,38 @@ public:
         if (!m_in.ok()) return m_facts;
         m_facts.adminPassword = ScrambleString(CString(std::string(password)));
         m_in.Take(12);  // the three edit flags
-        ScanList(kUserClass, RUNTIME_CLASS(CInfoUser), &Scanner::User);
-        ScanList(kGroupClass, RUNTIME_CLASS(CInfoGroup), &Scanner::Group);
-        ScanList(kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), &Scanner::Membership);
-        ScanList(kGroupOperClass, RUNTIME_CLASS(CInfoGroupOper), &Scanner::Grant);
+        ScanList(kUserClass, RUNTIME_CLASS(CInfoUser), [this] { return User(); });
+        ScanList(kGroupClass, RUNTIME_CLASS(CInfoGroup), [this] { return Group(); });
+        ScanList(kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), [this] { return Membership(); });
+        ScanList(kGroupOperClass, RUNTIME_CLASS(CInfoGroupOper), [this] { return Grant(); });
         return m_facts;
     }
 
 private:
-    using Body = bool (Scanner::*)();
+    // A class the archive's map holds, at its index. Indices only grow, so the entries stay
+    // sorted by index.
+    struct ClassEntry {
+        uint32_t index;
+        ListClass listClass;
+    };
 
-    void ScanList(MapEntry listClass, const CRuntimeClass* runtimeClass, Body body) {
+    template <typename Body>
+    void ScanList(ListClass listClass, const CRuntimeClass* runtimeClass, Body body) {
         if (!m_in.ok()) return;
         for (uint32_t remaining = m_in.Count(); remaining > 0 && m_in.ok(); --remaining) {
-            if (!ElementTag(listClass, runtimeClass)) return;
-            m_map.push_back(kObject);
-            if (!(this->*body)()) return;
+            uint16_t tag = m_in.U16();
+            // Most elements repeat the short reference to their list's class.
+            bool known = tag == m_shortClassTag[listClass] && tag != 0;
+            if (!known && !ElementTag(tag, listClass, runtimeClass)) return;
+            ++m_mapCount;  // the element itself
+            if (!body()) return;
         }
     }
 
     // An element of a list that owns its records: a new object of the list's class, announced by
     // that class's first appearance or by a reference to it. Nulls and references to objects
     // read before are damage.
-    bool ElementTag(MapEntry listClass, const CRuntimeClass* runtimeClass) {
-        uint16_t tag = m_in.U16();
+    bool ElementTag(uint16_t tag, ListClass listClass, const CRuntimeClass* runtimeClass) {
         uint32_t fullTag = tag == kBigObjectTag ? m_in.U32()
                                                 : (static_cast<uint32_t>(tag & kClassTag) << 16) |
                                                       (tag & ~kClassTag);
@@ -121,10 +130,19 @@ private:
         if (tag == kNewClassTag) return NewClass(listClass, runtimeClass);
         if ((fullTag & kBigClassTag) == 0) return Fail();
         uint32_t index = fullTag & ~kBigClassTag;
-        return index < m_map.size() && m_map[index] == listClass ? true : Fail();
+        if (!IsClassAt(index, listClass)) return Fail();
+        if (tag != kBigObjectTag) m_shortClassTag[listClass] = tag;
+        return true;
     }
 
-    bool NewClass(MapEntry listClass, const CRuntimeClass* runtimeClass) {
+    bool IsClassAt(uint32_t index, ListClass listClass) const {
+        auto at = std::lower_bound(
+            m_classes.begin(), m_classes.end(), index,
+            [](const ClassEntry& entry, uint32_t wanted) { return entry.index < wanted; });
+        return at != m_classes.end() && at->index == index && at->listClass == listClass;
+    }
+
+    bool NewClass(ListClass listClass, const CRuntimeClass* runtimeClass) {
         uint16_t schema = m_in.U16();
         uint16_t nameLength = m_in.U16();
         if (nameLength > kMaxClassNameLength) return Fail();
@@ -134,55 +152,58 @@ private:
             std::memcmp(name, runtimeClass->m_lpszClassName, nameLength) != 0) {
             return Fail();
         }
-        m_map.push_back(listClass);
+        uint32_t index = m_mapCount++;
+        m_classes.push_back({index, listClass});
+        if (index < kBigObjectTag)
+            m_shortClassTag[listClass] = static_cast<uint16_t>(kClassTag | index);
         return true;
     }
 
     bool Fail() {
-        m_in.Take(m_in.Remaining() + 1);
+        m_in.Fail();
         return false;
     }
 
     // A record counts only once its whole body has been read, as a loaded record does.
     bool User() {
-        int32_t id = m_in.I32();
+        const unsigned char* id = m_in.Take(4);
         std::string_view name = m_in.Text();
         std::string_view password = m_in.Text();
         m_in.Text();  // remark
-        int32_t kind = m_in.I32();
-        int32_t from = m_in.I32();
-        int32_t to = m_in.I32();
+        const unsigned char* period = m_in.Take(12);
         if (!m_in.ok()) return false;
         if (!m_facts.userFound && name == m_scrambledName.View()) {
             m_facts.userFound = true;
-            m_facts.userID = id;
+            m_facts.userID = static_cast<int32_t>(Load32(id));
             m_facts.userPassword = ScrambleString(CString(std::string(password)));
-            m_facts.timeSectType = kind;
-            m_facts.from = from;
-            m_facts.to = to;
+            m_facts.timeSectType = static_cast<int32_t>(Load32(period));
+            m_facts.from = static_cast<int32_t>(Load32(period + 4));
+            m_facts.to = static_cast<int32_t>(Load32(period + 8));
         }
         return true;
     }
 
     bool Group() {
-        m_in.I32();
+        m_in.Take(4);
         m_in.Text();
         m_in.Text();
         return m_in.ok();
     }
 
     bool Membership() {
-        int32_t groupID = m_in.I32();
-        int32_t userID = m_in.I32();
-        if (!m_in.ok()) return false;
+        const unsigned char* link = m_in.Take(8);
+        if (link == nullptr) return false;
+        int32_t groupID = static_cast<int32_t>(Load32(link));
+        int32_t userID = static_cast<int32_t>(Load32(link + 4));
         if (m_facts.userFound && userID == m_facts.userID) m_facts.userGroups.push_back(groupID);
         return true;
     }
 
     bool Grant() {
-        int32_t groupID = m_in.I32();
-        uint32_t code = m_in.U32();
-        if (!m_in.ok()) return false;
+        const unsigned char* link = m_in.Take(8);
+        if (link == nullptr) return false;
+        int32_t groupID = static_cast<int32_t>(Load32(link));
+        uint32_t code = Load32(link + 4);
         const std::vector<int32_t>& groups = m_facts.userGroups;
         if (std::find(groups.begin(), groups.end(), groupID) != groups.end()) {
             m_facts.grantedCodes.push_back(code);
@@ -192,23 +213,25 @@ private:
 
     ByteReader m_in;
     CString m_scrambledName;
-    std::vector<uint8_t> m_map;
+    uint32_t m_mapCount = 1;           // the archive's next index; 0 is the null tag
+    uint16_t m_shortClassTag[4] = {};  // per list: a class tag known to name its class
+    std::vector<ClassEntry> m_classes;
     RightCheckFacts m_facts;
 };
 
 }  // namespace
 
-RightCheckFacts ScanForRightCheck(const std::vector<unsigned char>& file, const CString& userName) {
-    return Scanner(file, userName).Run();
+RightCheckFacts ScanForRightCheck(const unsigned char* file, size_t size, const CString& userName) {
+    return Scanner(file, size, userName).Run();
 }
 
 RightCheckFacts LoadRightCheckFacts(const CString& userName) {
-    std::vector<unsigned char> bytes;
+    FileBytes bytes;
     {
         FileMutexHold hold;
         if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) {
             return RightCheckFacts();
         }
     }
-    return ScanForRightCheck(bytes, userName);
+    return ScanForRightCheck(bytes.data(), bytes.size(), userName);
 }

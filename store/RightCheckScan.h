@@ -4,6 +4,7 @@
 // does; the store tests hold the two to agreement on every prefix of damaged files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,6 @@ struct RightCheckFacts {
 };
 
 // Scans the data file's bytes for what a question about `userName` needs.
-RightCheckFacts ScanForRightCheck(const std::vector<unsigned char>& file, const CString& userName);
+RightCheckFacts ScanForRightCheck(const unsigned char* file, size_t size, const CString& userName);
 // Reads the data file under the file mutex and scans it; a missing file gives the defaults.
 RightCheckFacts LoadRightCheckFacts(const CString& userName);

@@ -55,13 +55,13 @@ void CSaveProp::Serialize(CArchive& ar) {
 }
 
 int CSaveProp::LoadFromFile() {
-    std::vector<unsigned char> bytes;
+    FileBytes bytes;
     {
         FileMutexHold hold;
         if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) return 0;
     }
     // Parsed from memory after the mutex is released: the bytes are already a whole snapshot.
-    CMemFile file(std::move(bytes));
+    CMemFile file(bytes.data(), bytes.size());
     CArchive ar(&file, CArchive::load);
     try {
         Serialize(ar);

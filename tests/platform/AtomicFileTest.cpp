@@ -16,7 +16,7 @@ namespace {
 class AtomicFileTest : public ScratchDirTest {
 protected:
     std::string Read(const std::string& path) {
-        std::vector<unsigned char> bytes;
+        FileBytes bytes;
         if (!ReadWholeFile(path, &bytes)) return "<unreadable>";
         return std::string(bytes.begin(), bytes.end());
     }
@@ -101,7 +101,7 @@ TEST_F(AtomicFileTest, FailureLeavesOldFileAndNoTemporary) {
 }
 
 TEST_F(AtomicFileTest, ReadWholeFileRefusesWhatIsNotARegularFile) {
-    std::vector<unsigned char> bytes{1, 2, 3};
+    FileBytes bytes{1, 2, 3};
     EXPECT_FALSE(ReadWholeFile(dir_ + "/absent", &bytes));
     EXPECT_FALSE(ReadWholeFile(dir_, &bytes));
     const std::string fifo = dir_ + "/fifo";
