@@ -26,21 +26,21 @@ int OpenLockFile(const std::string& path) {
 // the kernel drops when the holder dies; threads by `inProcess`, since flock cannot tell two
 // threads of one process apart.
 struct NamedMutex::Shared {
-    Shared(std::string path, int fd) : path(std::move(path)), fd(fd), pid(getpid()) {}
+    Shared(std::string path, int fd) : path(std::move(path)), fd(fd) {}
     ~Shared() { close(fd); }
 
     // Takes the flock. Returns false only when another process holds it and `wait` is false. A
     // lock file that cannot be used counts as taken: the in-process exclusion still stands.
     // REQUIRES: `inProcess` held by the calling thread.
     bool LockFile(bool wait) {
-        if (pid != getpid()) {
+        if (inheritedDescription) {
             // A forked child shares its parent's open file description and with it the parent's
             // flock; only a description of its own makes it a separate contender.
             const int own = OpenLockFile(path);
             if (own >= 0) {
                 close(fd);
                 fd = own;
-                pid = getpid();
+                inheritedDescription = false;
             }
         }
         while (flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB) != 0) {
@@ -57,6 +57,7 @@ struct NamedMutex::Shared {
         new (&inProcess) std::mutex;
         owner.store(std::thread::id(), std::memory_order_relaxed);
         depth = 0;
+        inheritedDescription = true;
     }
 
     const std::string path;
@@ -64,7 +65,9 @@ struct NamedMutex::Shared {
     std::atomic<std::thread::id> owner{};  // read without `inProcess` only to recognise oneself
     int depth = 0;                         // guarded by `inProcess`
     int fd;                                // guarded by `inProcess`
-    pid_t pid;                             // process that opened `fd`; guarded by `inProcess`
+    // Set in a forked child until it has opened `fd` anew; guarded by `inProcess`. Told by the
+    // fork handler rather than by comparing process ids, which would cost a system call per lock.
+    bool inheritedDescription = false;
 };
 
 namespace {

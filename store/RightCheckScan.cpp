@@ -19,6 +19,22 @@ namespace {
 // The classes of the four lists, as they stand in the archive's map.
 enum ListClass : uint8_t { kUserClass, kGroupClass, kGroupUserClass, kGroupOperClass };
 
+// Equality of two byte runs of one length, without a library call: the users list compares the
+// asked name with every stored name of the same length.
+bool SameBytes(const char* a, const char* b, size_t count) {
+    for (; count >= 8; a += 8, b += 8, count -= 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return false;
+    }
+    for (; count > 0; ++a, ++b, --count) {
+        if (*a != *b) return false;
+    }
+    return true;
+}
+
 uint16_t Load16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 uint32_t Load32(const unsigned char* at) {
@@ -172,7 +188,8 @@ private:
         m_in.Text();  // remark
         const unsigned char* period = m_in.Take(12);
         if (!m_in.ok()) return false;
-        if (!m_facts.userFound && name == m_scrambledName.View()) {
+        if (!m_facts.userFound && name.size() == m_scrambledName.View().size() &&
+            SameBytes(name.data(), m_scrambledName.GetString(), name.size())) {
             m_facts.userFound = true;
             m_facts.userID = static_cast<int32_t>(Load32(id));
             m_facts.userPassword = ScrambleString(CString(std::string(password)));
