@@ -72,15 +72,16 @@ struct NamedMutex::Shared {
 
 namespace {
 
-// Every live name of this process, so that handles of one name share one state. Never destroyed:
-// handles may outlive static destruction at exit.
+// Every live name of this process, so that handles of one name share one state. Destroyed with
+// the library, so that a host that unloads it keeps nothing of it; only Open and the fork handler
+// use the registry, never a handle that ends.
 std::mutex& RegistryMutex() {
-    static std::mutex& mutex = *new std::mutex;
+    static std::mutex mutex;
     return mutex;
 }
 
 std::map<std::string, std::weak_ptr<NamedMutex::Shared>>& Registry() {
-    static auto& registry = *new std::map<std::string, std::weak_ptr<NamedMutex::Shared>>;
+    static std::map<std::string, std::weak_ptr<NamedMutex::Shared>> registry;
     return registry;
 }
 
