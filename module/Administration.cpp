@@ -7,17 +7,6 @@
 
 namespace {
 
-// The first user with that name and password, or null.
-CInfoUser* FindUserByCredentials(const CSaveProp& store, const CString& name,
-                                 const CString& password) {
-    const CObList& users = store.m_dataManager.m_userList;
-    for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
-        auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
-        if (user->m_strName == name && user->m_strPassword == password) return user;
-    }
-    return nullptr;
-}
-
 // Clears the receiving flag on every way out, so forwarding never stays switched off.
 struct ReceivingFlag {
     ReceivingFlag() { theApp.m_bReceiving = 1; }

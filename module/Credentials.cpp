@@ -1,17 +1,36 @@
 #include "module/Credentials.h"
 
+#include "store/RightCheckScan.h"
 #include "wardlet/store/SaveProp.h"
 
+namespace {
+
+bool IsAdministratorPair(const CString& adminName, const CString& adminPassword,
+                         const CString& name, const CString& password) {
+    return name == adminName && password == adminPassword;
+}
+
+}  // namespace
+
 bool IsAdministrator(const CSaveProp& store, const CString& name, const CString& password) {
-    return name == store.m_strAdminName && password == store.m_strAdminPassword;
+    return IsAdministratorPair(store.m_strAdminName, store.m_strAdminPassword, name, password);
+}
+
+bool IsAdministrator(const RightCheckFacts& facts, const CString& name, const CString& password) {
+    return IsAdministratorPair(facts.adminName, facts.adminPassword, name, password);
+}
+
+CInfoUser* FindUserByCredentials(const CSaveProp& store, const CString& name,
+                                 const CString& password) {
+    const CObList& users = store.m_dataManager.m_userList;
+    for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
+        auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
+        if (user->m_strName == name && user->m_strPassword == password) return user;
+    }
+    return nullptr;
 }
 
 bool CheckCredentials(const CSaveProp& store, const CString& name, const CString& password) {
-    if (IsAdministrator(store, name, password)) return true;
-    const CObList& users = store.m_dataManager.m_userList;
-    for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
-        const auto* user = static_cast<const CInfoUser*>(users.GetNext(pos));
-        if (user->m_strName == name && user->m_strPassword == password) return true;
-    }
-    return false;
+    return IsAdministrator(store, name, password) ||
+           FindUserByCredentials(store, name, password) != nullptr;
 }

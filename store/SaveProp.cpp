@@ -31,7 +31,8 @@ CSaveProp::CSaveProp()
       m_bAutoLogout(1),
       m_nLogoutMinutes(kDefaultLogoutMinutes) {}
 
-CSaveProp::~CSaveProp() { m_dataManager.RemoveAllRecords(); }
+// The manager deletes every record it holds when it ends with the record.
+CSaveProp::~CSaveProp() = default;
 
 void CSaveProp::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
