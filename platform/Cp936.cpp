@@ -41,3 +41,13 @@ std::optional<std::string> Cp936FromUtf8(std::string_view utf8) {
 std::optional<std::string> Utf8FromCp936(std::string_view cp936) {
     return Convert("UTF-8", "CP936", cp936);
 }
+
+bool Cp936Contains(std::string_view text, std::string_view part) {
+    for (size_t i = 0;;) {
+        if (text.substr(i, part.size()) == part) return true;
+        if (i >= text.size()) return false;
+        const auto lead = static_cast<unsigned char>(text[i]);
+        // A lead byte 0x81..0xFE starts a two-byte character.
+        i += (lead >= 0x81 && lead <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    }
+}

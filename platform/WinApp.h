@@ -2,9 +2,11 @@
 // run when the library is loaded and unloaded.
 #pragma once
 
+#include "platform/MessageBox.h"
+
 class CWinApp {
 public:
-    explicit CWinApp(const char* appName) : m_pszAppName(appName) {}
+    explicit CWinApp(const char* appName) : m_pszAppName(appName) { AfxSetAppName(appName); }
     virtual ~CWinApp() = default;
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;

@@ -1,0 +1,13 @@
+#include "platform/Cp936LimitValidator.h"
+
+#include "platform/WidgetText.h"
+
+Cp936LimitValidator::Cp936LimitValidator(int maxBytes, QObject* parent)
+    : QValidator(parent), m_maxBytes(maxBytes) {}
+
+QValidator::State Cp936LimitValidator::validate(QString& input, int& /*position*/) const {
+    std::optional<std::string> bytes = Cp936Bytes(input);
+    if (!bytes) return Invalid;
+    if (m_maxBytes > 0 && bytes->size() > static_cast<size_t>(m_maxBytes)) return Invalid;
+    return Acceptable;
+}

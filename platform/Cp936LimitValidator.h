@@ -1,0 +1,17 @@
+// Keeps an edit's text storable: only characters that code page 936 has, and at most a number of
+// bytes in that code page (a Chinese character counts two), as the edits of an ANSI program count.
+#pragma once
+
+#include <QValidator>
+
+class Cp936LimitValidator : public QValidator {
+public:
+    // `maxBytes` 0 means no limit on the length.
+    Cp936LimitValidator(int maxBytes, QObject* parent);
+
+    State validate(QString& input, int& position) const override;
+    int MaxBytes() const { return m_maxBytes; }
+
+private:
+    int m_maxBytes;
+};

@@ -1,0 +1,36 @@
+// The widget of an open CDialog: the template's controls laid out in dialog units of the dialog
+// font, each named after its id, in the template's tab order.
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "platform/DialogTemplate.h"
+
+class CDialog;
+
+class DialogWindow : public QDialog {
+public:
+    DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner);
+
+    QWidget* Control(int id) const;
+    // The first control that takes the focus from the keyboard, in tab order.
+    QWidget* FirstTabStop() const;
+
+    // Escape and the close box come here, as the Cancel button does.
+    void reject() override;
+
+protected:
+    // A dialog the operator asked for comes to the front.
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* MakeControl(const ControlTemplate& control);
+    QRect ToPixels(int x, int y, int width, int height) const;
+
+    CDialog* const m_owner;
+    std::map<int, QWidget*> m_controls;
+    std::vector<QWidget*> m_tabOrder;
+    int m_baseUnitX = 0;
+    int m_baseUnitY = 0;
+};

@@ -1,0 +1,74 @@
+#include "platform/GuiApplication.h"
+
+#include <QApplication>
+#include <QThread>
+#include <cstdlib>
+
+#include "platform/EventLoopTimer.h"
+
+namespace {
+
+// The application object made here, if any; the host's is never ours to delete.
+QApplication* g_ownApplication = nullptr;
+// Set by the exit handlers: the toolkit's globals are being destroyed.
+bool g_processExiting = false;
+
+void MarkProcessExiting() { g_processExiting = true; }
+
+// The toolkit reads its arguments for the life of the application object.
+int g_argc = 1;
+char g_appName[] = "wardlet";
+char* g_argv[] = {g_appName, nullptr};
+
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+namespace gui {
+
+std::string WhyNoGui() {
+    QCoreApplication* existing = QCoreApplication::instance();
+    if (existing != nullptr) {
+        if (qobject_cast<QApplication*>(existing) == nullptr) {
+            return "the host's application object cannot show widgets";
+        }
+        if (existing->thread() != QThread::currentThread()) {
+            return "dialogs can be shown only on the host's GUI thread";
+        }
+        return "";
+    }
+    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM")) {
+        return "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)";
+    }
+    return "";
+}
+
+bool EnsureApplication(std::string* whyNot) {
+    std::string reason = WhyNoGui();
+    if (!reason.empty()) {
+        if (whyNot != nullptr) *whyNot = reason;
+        return false;
+    }
+    if (QCoreApplication::instance() == nullptr) {
+        g_ownApplication = new QApplication(g_argc, g_argv);
+        // At exit the toolkit destroys its globals (some made lazily, long after this point)
+        // before the library's shutdown runs; deleting the application object then would touch
+        // them. The flag tells that shutdown to leave it to the ending process.
+        std::atexit(MarkProcessExiting);
+        // Dialogs come and go inside a host that keeps running.
+        QApplication::setQuitOnLastWindowClosed(false);
+        ArmEventLoopTimer();  // for timers set before the application existed
+    }
+    return true;
+}
+
+void ReleaseApplication() {
+    if (g_ownApplication == nullptr || g_processExiting) return;
+    delete g_ownApplication;
+    g_ownApplication = nullptr;
+}
+
+}  // namespace gui
