@@ -1,11 +1,45 @@
 // Permission queries: each loads a fresh store, answers from it and discards it.
 #include <cstring>
 
+#include "admin_ui/DlgLogin.h"
 #include "module/Credentials.h"
 #include "module/Exports.h"
+#include "module/LoginSession.h"
 #include "module/WardletApp.h"
+#include "platform/Cp936.h"
+#include "resources/Cp936Text.h"
 #include "rights/Evaluation.h"
 #include "store/RightCheckScan.h"
+
+namespace {
+
+// The logged-in user's check, when somebody is logged in in this process: granted postpones the
+// automatic logout by a full interval. The buffer receives the user's name either way.
+bool LoggedInUserPasses(uint32_t code, char* buffer) {
+    if (TakeLoginSlot()) {
+        ReleaseLoginSlot();  // nobody is logged in: give the count back at once
+        return false;
+    }
+    CopyToHostBuffer(buffer, theApp.m_strCurUser);
+    if (Islegal(theApp.m_strCurUser, theApp.m_strCurPassword, code) != 1) return false;
+    CSaveProp settings;
+    settings.LoadFromFile();
+    RestartLogoutTimer(settings.m_nLogoutMinutes);
+    return true;
+}
+
+// Whoever identifies in the verification dialog; the login state is left as it is.
+int VerifyInDialog(uint32_t code, char* buffer) {
+    CDlgLogin dialog(Cp936Text("权限验证..."));
+    if (dialog.DoModal() != IDOK) return kGetPassedCancelled;
+    CopyToHostBuffer(buffer, dialog.m_strUser);
+    CSaveProp store;
+    store.LoadFromFile();
+    if (IsAdministrator(store, dialog.m_strUser, dialog.m_strPassword)) return kRightGranted;
+    return CheckUserRight(store, dialog.m_strUser, dialog.m_strPassword, code);
+}
+
+}  // namespace
 
 void CopyToHostBuffer(char* buffer, const CString& text) {
     if (buffer == nullptr) return;
@@ -21,6 +55,17 @@ int32_t Islegal(const char* user, const char* password, uint32_t code) {
         RightCheckFacts facts = LoadRightCheckFacts(name);
         if (IsAdministrator(facts, name, HostText(password))) return 1;
         return CheckUserRight(facts, HostText(password), code) == kRightGranted ? 1 : 0;
+    });
+}
+
+int32_t GetPassed(uint32_t code, char* buffer) {
+    // A failure never grants: refused is the answer when anything goes wrong.
+    return GuardExport("GetPassed", static_cast<int32_t>(kRightRefused), [&]() -> int32_t {
+        // Decided on the text as the host passed it in, before the buffer is written.
+        const bool noDialog = Cp936Contains(HostText(buffer).View(), Cp936Text("不弹框").View());
+        if (LoggedInUserPasses(code, buffer)) return kRightGranted;
+        if (noDialog) return kRightRefused;
+        return VerifyInDialog(code, buffer);
     });
 }
 

@@ -1,6 +1,9 @@
 #include "module/WardletApp.h"
 
+#include "module/LoginSession.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/EventLoopTimer.h"
+#include "platform/GuiApplication.h"
 #include "wardlet/store/SaveProp.h"
 
 CWardletApp::CWardletApp() : CWinApp("Wardlet") {}
@@ -13,6 +16,9 @@ bool CWardletApp::InitInstance() {
 }
 
 int CWardletApp::ExitInstance() {
+    StopLogoutTimer();
+    DisarmEventLoopTimer();
+    gui::ReleaseApplication();
     m_hSemaphore.reset();
     g_hFileMutex.reset();
     return 0;

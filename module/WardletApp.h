@@ -20,7 +20,9 @@ public:
     // Probes whether the browser client's library can be loaded (and unloads it at once); the
     // answer decides, for the module's whole life, whether the browser-login right is offered.
     bool InitInstance() override;
-    // Closes the login semaphore and the file mutex.
+    // Stops the automatic-logout timer, so that it never calls into an unloaded library, closes
+    // the login semaphore and the file mutex, and destroys the GUI application object if the
+    // library made it.
     int ExitInstance() override;
 
     // Sets m_bBrowserLibPresent from whether `libraryName` loads through the usual search.
@@ -29,7 +31,7 @@ public:
     CString m_strLogStatus;    // outcome of the last login or logout
     CString m_strCurUser;      // logged-in user; empty when nobody is logged in
     CString m_strCurPassword;  // the logged-in user's password, refreshed when a save writes it
-    uint32_t m_nTimerID = 0;   // automatic-logout timer
+    uintptr_t m_nTimerID = 0;  // automatic-logout timer; already stopped when nobody is logged in
     // The login slot: count 1 nobody logged in, 0 somebody is. Shared by every process of the
     // host program; made by the first SetDataSource.
     std::unique_ptr<NamedSemaphore> m_hSemaphore;

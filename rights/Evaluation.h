@@ -18,6 +18,8 @@ enum RightCheckResult : int {
     kRightRefused = 3,
     kRightOutsidePeriod = 4,
 };
+// GetPassed's answer when the operator closed its verification dialog without OK.
+inline constexpr int kGetPassedCancelled = 1;
 
 // Appends to `children` (not owning) the operations one level below `code` whose leading bytes
 // equal its own, ordered by ascending order; equal orders keep the operation list's order.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what building and testing Wardlet needs on Debian: compiler, CMake and Ninja,
-# GoogleTest and Google Benchmark, and the time-zone data the tests use.
+# GoogleTest and Google Benchmark, Qt 6 Widgets for the dialogs and a Chinese font to draw them,
+# and the time-zone data the tests use.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev tzdata binutils)
+packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev tzdata binutils
+          qt6-base-dev fonts-wqy-zenhei)
 
 missing=()
 for package in "${packages[@]}"; do

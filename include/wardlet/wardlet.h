@@ -37,6 +37,27 @@ WARDLET_API void SetDataSource(const char* path);
 // The path last set ("" before the first SetDataSource); valid until the next SetDataSource.
 WARDLET_API const char* GetDataSource(void);
 
+// Logs an operator in through the login dialog "登录...", one at a time across every process of
+// the host program. Refusals are reported as a notice to the operator and in GetLogStatus. An
+// accepted login ends by itself after the stored number of minutes, counted from the login or
+// from the last check GetPassed granted to that user; the timer fires only while the calling
+// thread runs a message loop (a widget host's event loop, or PumpMessages of libwardletui.so).
+WARDLET_API void LogIn(void);
+WARDLET_API void LogInEx(int32_t ignored);
+// Logs the operator out; a notice says who was logged out.
+WARDLET_API void LogOut(void);
+WARDLET_API void LogOutEx(int32_t ignored);
+// The text of the outcome of the last LogIn or LogOut (an automatic logout changes nothing). The
+// string is the library's own: read it, never free it or keep it beyond the library's life.
+WARDLET_API const CString& GetLogStatus(void);
+
+// May the operator perform the operation `code`? The logged-in user is asked first; failing that,
+// whoever identifies in the verification dialog "权限验证...", unless `buffer` holds "不弹框" on
+// entry. Returns 0 allowed, 1 dialog cancelled, 2 wrong password, 3 refused (also when no dialog
+// was allowed), 4 account outside its validity period. `buffer` receives the name of the user
+// whose right was tested (the logged-in user's or the typed one); it must hold 65 bytes.
+WARDLET_API int32_t GetPassed(uint32_t code, char* buffer);
+
 // 1 if `user` with `password` may perform the operation `code`; the administrator may perform
 // every operation. 0 otherwise, and for an empty name.
 WARDLET_API int32_t Islegal(const char* user, const char* password, uint32_t code);
