@@ -1,0 +1,41 @@
+// With no display at all, the library never starts the GUI toolkit: dialogs end as cancelled at
+// once and message boxes go to standard error. Run in a process of its own with no display.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "module/Notice.h"
+#include "module/WardletApp.h"
+#include "support/NoticeRecorder.h"
+#include "support/StoreTest.h"
+#include "wardlet/wardlet.h"
+
+namespace {
+
+class NoDisplay : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        SetDataSource(DataPath().c_str());
+    }
+};
+
+TEST_F(NoDisplay, DialogsAreCancelledAndSaySo) {
+    NoticeRecorder notices(Dir() + "/notices.log", false);
+    ::testing::internal::CaptureStderr();
+    LogIn();
+    char buffer[65] = "";
+    const int passed = GetPassed(0x01010000, buffer);
+    ShowNotice(Gbk("帐号已过期，登录失败！"));
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(theApp.m_strLogStatus.IsEmpty());  // a cancelled login
+    EXPECT_EQ(theApp.m_hSemaphore->Count(), 1);
+    EXPECT_EQ(passed, 1);
+    EXPECT_NE(errors.find("no display"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("权限管理: Popnote.exe 帐号已过期，登录失败！"), std::string::npos)
+        << errors;
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+}  // namespace
