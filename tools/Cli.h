@@ -42,3 +42,4 @@ int RunReceive(const Invocation& invocation);
 int RunDump(const Invocation& invocation);
 int RunCatalogue(const Invocation& invocation);
 int RunDemo(const Invocation& invocation);
+int RunShell(const Invocation& invocation);

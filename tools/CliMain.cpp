@@ -23,6 +23,8 @@ Commands:
   dump                        settings, users and groups (never passwords)
   catalogue                   the operations and their codes
   demo                        writes a sample plant store and shows what it allows
+  shell                       reads commands from standard input in one process, so that a
+                              login lasts (login, logout, passed, ...; 'help' lists them)
 
 Options (before the command):
   --data FILE   the data file; default ${XDG_DATA_HOME:-$HOME/.local/share}/wardlet/rights.dat
@@ -37,6 +39,7 @@ Exit status: 0 yes/done, 1 no/refused/not done, 2 bad usage, 3 data file missing
 enum class DataFileUse {
     kMustExist,
     kMayBeCreated,  // a missing file is made by the command's save
+    kMayBeMissing,  // while the file is missing, the library answers from its defaults
     kDemoTarget,    // the command decides itself
 };
 
@@ -58,6 +61,7 @@ constexpr CommandSpec kCommands[] = {
     {"dump", 0, 0, DataFileUse::kMustExist, RunDump},
     {"catalogue", 0, 0, DataFileUse::kMustExist, RunCatalogue},
     {"demo", 0, 0, DataFileUse::kDemoTarget, RunDemo},
+    {"shell", 0, 0, DataFileUse::kMayBeMissing, RunShell},
 };
 
 struct CommandLine {

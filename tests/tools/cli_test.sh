@@ -193,6 +193,71 @@ for case in "${escape_cases[@]}"; do
     expect_out "administrator $shown"
 done
 
+# --- shell ----------------------------------------------------------------------------------
+# shell_session ARG...: runs `wardlet ARG... shell` on this function's standard input, a pipe,
+# with no display and no notice program on PATH: every dialog is cancelled at once and notices go
+# to stderr. Output stays in out.txt and err.txt.
+shell_session() {
+    local got=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM PATH="$work/no-programs" \
+        "$cli" "$@" shell >out.txt 2>err.txt || got=$?
+    [[ $got == 0 ]] || fail "wardlet $* shell exited $got: $(cat err.txt)"
+}
+expect_shell_out() { [[ $(cat out.txt) == "$1" ]] || fail "shell printed: $(cat out.txt)"; }
+
+# Without a prompt on a pipe, stdout holds the answers alone; nothing runs after quit.
+shell_session "${data[@]}" <<'END'
+status
+whoami
+login
+status
+passed 0x01010100 --no-dialog
+passed 0x01010100
+islegal Admin 4827 0x01000000
+islegal 张伟 wrong 0x01010100
+logout
+status
+quit
+whoami
+END
+expect_shell_out "(no login or logout yet)
+nobody is logged in
+login cancelled
+(the last login was cancelled)
+refused (3)
+cancelled (1)
+allowed
+refused
+注销操作：当前无人登录！
+注销操作：当前无人登录！"
+
+# Each bad line costs one message; blanks, tabs and CR LF endings are no errors, and the last
+# line counts without its newline.
+{
+    printf 'frobnicate now\nwhoami extra\npassed\npassed 0x01010100 --quiet\n'
+    printf 'passed 0x0101010G\nislegal 😀 x 0x01010100\n\x1b[2J\n\xff\xfe\n'
+    head -c 5000 /dev/zero | tr '\0' a
+    printf '\n \t \r\n\twhoami \r\nwhoami'
+} | shell_session "${data[@]}"
+expect_shell_out "nobody is logged in
+nobody is logged in"
+[[ $(grep -c '^wardlet: ' err.txt) == 9 ]] || fail "shell messages: $(cat err.txt)"
+expect_err "unknown command 'frobnicate' (help lists the commands)"
+expect_err "usage: whoami"
+expect_err "usage: passed CODE [--no-dialog]"
+expect_err "'0x0101010G' is not a right code"
+expect_err "code page 936 lacks"
+expect_err 'control character \x1B'
+expect_err "not valid UTF-8"
+expect_err "longer than 4096 bytes"
+
+# A missing data file leaves the library its default administrator, and stays missing.
+printf 'help\nislegal Admin 4827 0x01000000\nexit\nwhoami\n' | shell_session --data missing.dat
+expect_out "passed CODE [--no-dialog]"
+[[ $(tail -n 1 out.txt) == allowed ]] || fail "shell on a missing data file: $(cat out.txt)"
+[[ ! -e missing.dat ]] || fail "the shell created missing.dat"
+check 2 shell extra
+
 # --- data file errors -----------------------------------------------------------------------
 for command in "islegal a b 0x01000000" "exists a b" "timesect a" "userinfo a" dump catalogue; do
     read -ra words <<<"$command"
