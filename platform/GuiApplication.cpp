@@ -4,6 +4,7 @@
 #include <QThread>
 #include <cstdlib>
 
+#include "platform/DisplayProbe.h"
 #include "platform/EventLoopTimer.h"
 
 namespace {
@@ -20,11 +21,6 @@ int g_argc = 1;
 char g_appName[] = "wardlet";
 char* g_argv[] = {g_appName, nullptr};
 
-bool IsSet(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
-
 }  // namespace
 
 namespace gui {
@@ -40,10 +36,7 @@ std::string WhyNoGui() {
         }
         return "";
     }
-    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM")) {
-        return "no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are unset)";
-    }
-    return "";
+    return WhyDisplayUnreachable();
 }
 
 bool EnsureApplication(std::string* whyNot) {

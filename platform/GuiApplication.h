@@ -8,7 +8,7 @@
 namespace gui {
 
 // Why no widget can be shown on the calling thread now, or "" when widgets can be shown. With no
-// application object yet, a display is needed: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM.
+// application object yet, a display is needed that the toolkit can reach (see DisplayProbe.h).
 std::string WhyNoGui();
 
 // Makes sure a widget application exists on the calling thread, making one if the host has none.

@@ -164,6 +164,14 @@ TEST_F(LoginTest, HostileUserNameReachesTheNoticeVerbatim) {
     EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
+TEST_F(LoginTest, UnloadingTheLibraryStopsTheTimerAndItsApplicationObject) {
+    LogInAs("Admin", "4827");
+    m_driver.reset();  // its filter sits on the application object that goes with the library
+    theApp.ExitInstance();
+    EXPECT_EQ(NextTimerDueIn(), -1);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
 TEST(LogoutInterval, StaysWithinWhatATimerCanWait) {
     EXPECT_EQ(LogoutIntervalMs(3), 180000u);
     EXPECT_EQ(LogoutIntervalMs(999), 59940000u);

@@ -1,6 +1,7 @@
 // With no display at all, the library never starts the GUI toolkit: dialogs end as cancelled at
 // once and message boxes go to standard error. Run in a process of its own with no display.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <QCoreApplication>
 
@@ -35,6 +36,17 @@ TEST_F(NoDisplay, DialogsAreCancelledAndSaySo) {
     EXPECT_NE(errors.find("no display"), std::string::npos) << errors;
     EXPECT_NE(errors.find("权限管理: Popnote.exe 帐号已过期，登录失败！"), std::string::npos)
         << errors;
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+TEST_F(NoDisplay, UnreachableDisplayCancelsTooInsteadOfAbortingTheHost) {
+    setenv("DISPLAY", ":48273", 1);  // nothing listens there
+    ::testing::internal::CaptureStderr();
+    LogIn();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    unsetenv("DISPLAY");
+    EXPECT_NE(errors.find("the X display :48273 cannot be reached"), std::string::npos) << errors;
+    EXPECT_EQ(theApp.m_hSemaphore->Count(), 1);
     EXPECT_EQ(QCoreApplication::instance(), nullptr);
 }
 

@@ -32,8 +32,10 @@ void GuiTest::SetUp() {
 }
 
 void GuiTest::TearDown() {
-    EXPECT_TRUE(m_driver->Unexpected().empty())
-        << "a dialog appeared unasked: " << m_driver->Unexpected().front().toStdString();
+    if (m_driver && !m_driver->Unexpected().empty()) {
+        ADD_FAILURE() << "a dialog appeared unasked: "
+                      << m_driver->Unexpected().front().toStdString();
+    }
     StopLogoutTimer();
     theApp.m_strLogStatus.Empty();
     m_notices.reset();
