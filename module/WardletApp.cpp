@@ -2,7 +2,6 @@
 
 #include "module/LoginSession.h"
 #include "platform/DynamicLibrary.h"
-#include "platform/EventLoopTimer.h"
 #include "platform/GuiApplication.h"
 #include "wardlet/store/SaveProp.h"
 
@@ -17,7 +16,6 @@ bool CWardletApp::InitInstance() {
 
 int CWardletApp::ExitInstance() {
     StopLogoutTimer();
-    DisarmEventLoopTimer();
     gui::ReleaseApplication();
     m_hSemaphore.reset();
     g_hFileMutex.reset();

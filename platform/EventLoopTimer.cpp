@@ -7,16 +7,21 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/GuiApplication.h"
 #include "platform/TimerQueue.h"
 
 namespace {
 
-QPointer<QTimer> g_eventLoopTimer;  // a child of the application object, gone with it
+// A child of the application object, gone with it. Its slot is code of this library, which is
+// never unloaded (see CMakeLists.txt), so it may outlive libwardlet.so.
+QPointer<QTimer> g_eventLoopTimer;
 
 QTimer* EventLoopTimer() {
+    if (gui::ProcessExiting()) return nullptr;
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr || application->thread() != QThread::currentThread()) return nullptr;
     if (g_eventLoopTimer.isNull()) {
+        gui::WatchForProcessExit();
         g_eventLoopTimer = new QTimer(application);
         g_eventLoopTimer->setSingleShot(true);
         g_eventLoopTimer->setTimerType(Qt::PreciseTimer);
@@ -27,11 +32,6 @@ QTimer* EventLoopTimer() {
     }
     return g_eventLoopTimer.data();
 }
-
-// Unloading the library deletes the toolkit timer while the host's application lives on.
-struct DisarmAtUnload {
-    ~DisarmAtUnload() { DisarmEventLoopTimer(); }
-} g_disarmAtUnload;
 
 }  // namespace
 
@@ -44,13 +44,4 @@ void ArmEventLoopTimer() {
         return;
     }
     timer->start(static_cast<int>(std::min<int64_t>(dueIn, INT_MAX)));
-}
-
-void DisarmEventLoopTimer() {
-    if (g_eventLoopTimer.isNull()) return;
-    if (g_eventLoopTimer->thread() == QThread::currentThread()) {
-        delete g_eventLoopTimer.data();
-    } else {
-        g_eventLoopTimer->deleteLater();
-    }
 }

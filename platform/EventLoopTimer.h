@@ -5,6 +5,3 @@
 // Re-arms the toolkit timer after the thread timers changed. Does nothing when the calling thread
 // has no application object; PumpMessages dispatches the timers then.
 void ArmEventLoopTimer();
-
-// Deletes the toolkit timer, so that nothing of this library is called after it is unloaded.
-void DisarmEventLoopTimer();

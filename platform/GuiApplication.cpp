@@ -47,10 +47,9 @@ bool EnsureApplication(std::string* whyNot) {
     }
     if (QCoreApplication::instance() == nullptr) {
         g_ownApplication = new QApplication(g_argc, g_argv);
-        // At exit the toolkit destroys its globals (some made lazily, long after this point)
-        // before the library's shutdown runs; deleting the application object then would touch
-        // them. The flag tells that shutdown to leave it to the ending process.
-        std::atexit(MarkProcessExiting);
+        // At exit the toolkit destroys its globals before the library's shutdown runs; deleting
+        // the application object then would touch them. It is left to the ending process.
+        WatchForProcessExit();
         // Dialogs come and go inside a host that keeps running.
         QApplication::setQuitOnLastWindowClosed(false);
         ArmEventLoopTimer();  // for timers set before the application existed
@@ -59,9 +58,18 @@ bool EnsureApplication(std::string* whyNot) {
 }
 
 void ReleaseApplication() {
-    if (g_ownApplication == nullptr || g_processExiting) return;
+    if (g_ownApplication == nullptr || ProcessExiting()) return;
     delete g_ownApplication;
     g_ownApplication = nullptr;
+}
+
+bool ProcessExiting() { return g_processExiting; }
+
+void WatchForProcessExit() {
+    // Exit handlers run in the reverse order of their registration: registered now, after the
+    // library's own shutdown steps were registered at load, this one runs before them.
+    static const bool registered = std::atexit(MarkProcessExiting) == 0;
+    (void)registered;
 }
 
 }  // namespace gui

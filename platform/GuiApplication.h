@@ -21,4 +21,11 @@ bool EnsureApplication(std::string* whyNot);
 // ending process, since the toolkit's globals are gone by then.
 void ReleaseApplication();
 
+// True once the process has begun to exit after the toolkit was put to use: the toolkit's globals
+// are being destroyed, and nothing may touch its objects any more. WatchForProcessExit arms it;
+// call it after the toolkit's first use, so that the flag is set before the library's own
+// shutdown runs.
+bool ProcessExiting();
+void WatchForProcessExit();
+
 }  // namespace gui
