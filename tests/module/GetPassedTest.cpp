@@ -70,6 +70,7 @@ TEST_F(GetPassedTest, NoDialogMarkerIsMatchedOnCharacterBoundaries) {
     std::memcpy(m_buffer, straddling.c_str(), straddling.size() + 1);
     CancelNextDialog();
     EXPECT_EQ(GetPassed(kDeviceSettings, m_buffer), 1);
+    EXPECT_EQ(std::string(m_buffer), straddling);  // cancelled with nobody logged in: unchanged
 }
 
 TEST_F(GetPassedTest, DialogAnswersFollowTheEvaluation) {
