@@ -1,5 +1,5 @@
-// Islegal against stores of growing size, beside the floor of a design that reads the whole
-// data file on every call: open, read and close of the same file.
+// Islegal and GetPassed against stores of growing size, beside the floor of a design that reads
+// the whole data file on every call: open, read and close of the same file.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "module/LoginSession.h"
 #include "module/WardletApp.h"
 #include "wardlet/wardlet.h"
 
@@ -74,6 +75,28 @@ void BM_Islegal(benchmark::State& state) {
     }
 }
 
+// GetPassed for a logged-in operator who holds the right: what the host asks before every
+// sensitive operation. It also restarts the automatic-logout timer with the stored minutes.
+void BM_GetPassedLoggedIn(benchmark::State& state) {
+    int users = static_cast<int>(state.range(0));
+    PrepareStore(users);
+    if (!TakeLoginSlot()) {
+        state.SkipWithError("the login slot is taken");
+        return;
+    }
+    theApp.m_strCurUser = ("operator-" + std::to_string(users - 1)).c_str();
+    theApp.m_strCurPassword = "secret";
+    char buffer[256] = "";
+    if (GetPassed(kQueriedCode, buffer) != 0) state.SkipWithError("the operator was refused");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(GetPassed(kQueriedCode, buffer));
+    }
+    StopLogoutTimer();
+    theApp.m_strCurUser.Empty();
+    theApp.m_strCurPassword.Empty();
+    ReleaseLoginSlot();
+}
+
 void BM_RawReadFloor(benchmark::State& state) {
     std::string path = PrepareStore(static_cast<int>(state.range(0)));
     std::vector<char> buffer;
@@ -91,6 +114,7 @@ void BM_RawReadFloor(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Islegal)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GetPassedLoggedIn)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawReadFloor)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

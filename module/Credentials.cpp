@@ -1,5 +1,6 @@
 #include "module/Credentials.h"
 
+#include "rights/Evaluation.h"
 #include "store/RightCheckScan.h"
 #include "wardlet/store/SaveProp.h"
 
@@ -18,6 +19,12 @@ bool IsAdministrator(const CSaveProp& store, const CString& name, const CString&
 
 bool IsAdministrator(const RightCheckFacts& facts, const CString& name, const CString& password) {
     return IsAdministratorPair(facts.adminName, facts.adminPassword, name, password);
+}
+
+bool IsAllowed(const RightCheckFacts& facts, const CString& name, const CString& password,
+               uint32_t code) {
+    return IsAdministrator(facts, name, password) ||
+           CheckUserRight(facts, password, code) == kRightGranted;
 }
 
 CInfoUser* FindUserByCredentials(const CSaveProp& store, const CString& name,

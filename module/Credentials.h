@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "wardlet/platform/String.h"
 
 class CInfoUser;
@@ -12,6 +14,10 @@ bool CheckCredentials(const CSaveProp& store, const CString& name, const CString
 // from the data file.
 bool IsAdministrator(const CSaveProp& store, const CString& name, const CString& password);
 bool IsAdministrator(const RightCheckFacts& facts, const CString& name, const CString& password);
+// Islegal's answer from the scanned facts: the administrator may do everything, anybody else what
+// the evaluation grants.
+bool IsAllowed(const RightCheckFacts& facts, const CString& name, const CString& password,
+               uint32_t code);
 // The first user with that name and password, or null.
 CInfoUser* FindUserByCredentials(const CSaveProp& store, const CString& name,
                                  const CString& password);

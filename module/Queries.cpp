@@ -20,11 +20,13 @@ bool LoggedInUserPasses(uint32_t code, char* buffer) {
         ReleaseLoginSlot();  // nobody is logged in: give the count back at once
         return false;
     }
-    CopyToHostBuffer(buffer, theApp.m_strCurUser);
-    if (Islegal(theApp.m_strCurUser, theApp.m_strCurPassword, code) != 1) return false;
-    CSaveProp settings;
-    settings.LoadFromFile();
-    RestartLogoutTimer(settings.m_nLogoutMinutes);
+    const CString& user = theApp.m_strCurUser;
+    CopyToHostBuffer(buffer, user);
+    if (user.IsEmpty()) return false;  // logged in by another process of the host
+    // One scan of the data file answers the question and gives the stored interval.
+    const RightCheckFacts facts = LoadRightCheckFacts(user);
+    if (!IsAllowed(facts, user, theApp.m_strCurPassword, code)) return false;
+    RestartLogoutTimer(facts.logoutMinutes);
     return true;
 }
 
@@ -52,9 +54,7 @@ int32_t Islegal(const char* user, const char* password, uint32_t code) {
         if (name.IsEmpty()) return 0;
         // Answered from a scan of the file's bytes: the same answer as loading the store,
         // without building every record for one question.
-        RightCheckFacts facts = LoadRightCheckFacts(name);
-        if (IsAdministrator(facts, name, HostText(password))) return 1;
-        return CheckUserRight(facts, HostText(password), code) == kRightGranted ? 1 : 0;
+        return IsAllowed(LoadRightCheckFacts(name), name, HostText(password), code) ? 1 : 0;
     });
 }
 

@@ -111,6 +111,10 @@ public:
         ScanList(kGroupClass, RUNTIME_CLASS(CInfoGroup), [this] { return Group(); });
         ScanList(kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), [this] { return Membership(); });
         ScanList(kGroupOperClass, RUNTIME_CLASS(CInfoGroupOper), [this] { return Grant(); });
+        if (!m_in.ok()) return m_facts;
+        m_in.Take(4);  // the automatic-logout switch
+        const unsigned char* minutes = m_in.Take(4);
+        if (minutes != nullptr) m_facts.logoutMinutes = static_cast<int32_t>(Load32(minutes));
         return m_facts;
     }
 

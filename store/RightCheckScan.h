@@ -1,7 +1,8 @@
-// The facts a permission question needs, read straight from the data file's bytes without
-// building the store: the hot path of every Islegal. The scan accepts exactly what loading the
-// store accepts and, at the first damage, stops with what it had read before, as a failed load
-// does; the store tests hold the two to agreement on every prefix of damaged files.
+// The facts a permission question needs (and the logout interval a granted one restarts), read
+// straight from the data file's bytes without building the store: the hot path of every Islegal.
+// The scan accepts exactly what loading the store accepts and, at the first damage, stops with what
+// it had read before, as a failed load does; the store tests hold the two to agreement on every
+// prefix of damaged files.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +25,8 @@ struct RightCheckFacts {
     // Groups the user belongs to, and the codes granted to any of them, as far as read.
     std::vector<int32_t> userGroups;
     std::vector<uint32_t> grantedCodes;
+    // The automatic-logout interval, from the settings at the end of the file.
+    int32_t logoutMinutes = kDefaultLogoutMinutes;
 };
 
 // Scans the data file's bytes for what a question about `userName` needs.

@@ -28,17 +28,28 @@ const Query kQueries[] = {
     {"dup", "second", 0x01050100},
 };
 
-// The answer of a full load: the administrator's pair, else the evaluation on the loaded store.
-int AnswerByLoading(const std::vector<unsigned char>& bytes, const Query& q) {
-    CSaveProp store;
+// Loads as a data file is loaded: a damaged file keeps what was read before the damage.
+void Load(const std::vector<unsigned char>& bytes, CSaveProp& store) {
     CMemFile file(bytes);
     CArchive ar(&file, CArchive::load);
     try {
         store.Serialize(ar);
     } catch (const CArchiveException&) {
     }
+}
+
+// The answer of a full load: the administrator's pair, else the evaluation on the loaded store.
+int AnswerByLoading(const std::vector<unsigned char>& bytes, const Query& q) {
+    CSaveProp store;
+    Load(bytes, store);
     if (IsAdministrator(store, q.name, q.password)) return -1;
     return CheckUserRight(store, q.name, q.password, q.code);
+}
+
+int32_t LogoutMinutesByLoading(const std::vector<unsigned char>& bytes) {
+    CSaveProp store;
+    Load(bytes, store);
+    return store.m_nLogoutMinutes;
 }
 
 int AnswerByScanning(const std::vector<unsigned char>& bytes, const Query& q) {
@@ -68,6 +79,7 @@ protected:
         Grant(store, 0, 0x01010200);
         Grant(store, 1, 0x01040000);
         Grant(store, 1, 0x01050000);
+        store.m_nLogoutMinutes = 17;
         return StoredBytes(store, false);
     }
 
@@ -76,6 +88,9 @@ protected:
             ASSERT_EQ(AnswerByScanning(bytes, q), AnswerByLoading(bytes, q))
                 << what << " " << q.name << " " << std::hex << q.code;
         }
+        ASSERT_EQ(ScanForRightCheck(bytes.data(), bytes.size(), "").logoutMinutes,
+                  LogoutMinutesByLoading(bytes))
+            << what;
     }
 };
 
