@@ -46,6 +46,7 @@ void ReadAsDataFile(const uint8_t* data, size_t size) {
     for (const Question& q : kQuestions) {
         if (AnswerByScanning(data, size, q) != AnswerByLoading(store, q)) std::abort();
     }
+    if (ScanForRightCheck(data, size, "").logoutMinutes != store.m_nLogoutMinutes) std::abort();
 }
 
 void ReadAsTransferForm(const uint8_t* data, size_t size) {
