@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -32,6 +33,19 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     return out;
 }
 
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+// The UTF-8 of the one CP936 character at the start of `rest` (one or two bytes), with how many
+// bytes it took; nothing when no character starts there.
+std::optional<std::pair<std::string, size_t>> DecodeOneCharacter(std::string_view rest) {
+    for (size_t length = 1; length <= 2 && length <= rest.size(); ++length) {
+        if (auto utf8 = Convert("UTF-8", "CP936", rest.substr(0, length)); utf8 && !utf8->empty()) {
+            return std::pair{std::move(*utf8), length};
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> Cp936FromUtf8(std::string_view utf8) {
@@ -40,6 +54,22 @@ std::optional<std::string> Cp936FromUtf8(std::string_view utf8) {
 
 std::optional<std::string> Utf8FromCp936(std::string_view cp936) {
     return Convert("UTF-8", "CP936", cp936);
+}
+
+std::string Utf8FromCp936Replacing(std::string_view cp936) {
+    if (auto whole = Utf8FromCp936(cp936)) return std::move(*whole);
+    // Only damaged text gets here: character by character costs nothing that matters.
+    std::string utf8;
+    while (!cp936.empty()) {
+        if (auto decoded = DecodeOneCharacter(cp936)) {
+            utf8 += decoded->first;
+            cp936.remove_prefix(decoded->second);
+        } else {
+            utf8 += kReplacement;
+            cp936.remove_prefix(1);
+        }
+    }
+    return utf8;
 }
 
 bool Cp936Contains(std::string_view text, std::string_view part) {

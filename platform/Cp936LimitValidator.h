@@ -10,7 +10,6 @@ public:
     Cp936LimitValidator(int maxBytes, QObject* parent);
 
     State validate(QString& input, int& position) const override;
-    int MaxBytes() const { return m_maxBytes; }
 
 private:
     int m_maxBytes;

@@ -72,8 +72,6 @@ void CDialog::OnButton(int id) {
     }
 }
 
-QDialog* CDialog::Window() const { return m_window.get(); }
-
 QWidget* CDialog::GetDlgItem(int id) const { return m_window ? m_window->Control(id) : nullptr; }
 
 void CDialog::SetWindowText(const CString& text) {

@@ -35,7 +35,6 @@ public:
     // offending control has the focus).
     bool UpdateData(bool saveAndValidate = true);
 
-    const DialogTemplate& Template() const { return m_template; }
     // The control `id`, or null; valid while the dialog is open.
     QWidget* GetDlgItem(int id) const;
     void SetWindowText(const CString& text);
@@ -60,8 +59,6 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     // A push button other than OK and Cancel.
     virtual void OnCommand(int /*id*/) {}
-
-    QDialog* Window() const;
 
 private:
     friend class DialogWindow;

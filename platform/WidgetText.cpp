@@ -5,20 +5,7 @@
 #include "platform/Cp936.h"
 
 QString ToWidgetText(const CString& cp936) {
-    if (std::optional<std::string> utf8 = Utf8FromCp936(cp936.View())) {
-        return QString::fromStdString(*utf8);
-    }
-    // Damaged bytes: convert character by character so that the readable part still shows.
-    QString text;
-    std::string_view bytes = cp936.View();
-    for (size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const size_t width = (lead >= 0x81 && lead <= 0xFE && i + 1 < bytes.size()) ? 2 : 1;
-        std::optional<std::string> one = Utf8FromCp936(bytes.substr(i, width));
-        text += one ? QString::fromStdString(*one) : QString(QChar(0xFFFD));
-        i += width;
-    }
-    return text;
+    return QString::fromStdString(Utf8FromCp936Replacing(cp936.View()));
 }
 
 std::optional<std::string> Cp936Bytes(const QString& text) {

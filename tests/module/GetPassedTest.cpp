@@ -20,8 +20,7 @@ protected:
         SavePlantStore();
     }
     void LogInAs(const char* user, const char* password) {
-        AnswerCredentials(QString::fromUtf8(user), QString::fromUtf8(password));
-        LogIn();
+        GuiTest::LogInAs(user, password);
         ASSERT_EQ(theApp.m_strCurUser, user);
     }
     // A host buffer holding `utf8` in CP936.
@@ -66,7 +65,9 @@ TEST_F(GetPassedTest, NoDialogMarkerIsMatchedOnCharacterBoundaries) {
     // "不弹框" is B2 BB B5 AF BF F2; here its bytes appear only across character boundaries.
     const std::string straddling = "\xB0\xB2\xBB\xB5\xAF\xBF\xF2\xA1";
     EXPECT_FALSE(Cp936Contains(straddling, Gbk("不弹框").View()));
-    EXPECT_TRUE(Cp936Contains("a" + std::string(Gbk("不弹框").View()), Gbk("不弹框").View()));
+    std::string prefixed = "a";
+    prefixed += Gbk("不弹框").View();
+    EXPECT_TRUE(Cp936Contains(prefixed, Gbk("不弹框").View()));
     std::memcpy(m_buffer, straddling.c_str(), straddling.size() + 1);
     CancelNextDialog();
     EXPECT_EQ(GetPassed(kDeviceSettings, m_buffer), 1);

@@ -15,13 +15,7 @@ namespace {
 
 constexpr int64_t kMinute = 60 * 1000;
 
-class LoginTest : public GuiTest {
-protected:
-    void LogInAs(const char* user, const char* password) {
-        AnswerCredentials(QString::fromUtf8(user), QString::fromUtf8(password));
-        LogIn();
-    }
-};
+class LoginTest : public GuiTest {};
 
 TEST_F(LoginTest, AdministratorLogsInOnMissingFileAndOutAgain) {
     ASSERT_FALSE(DataFileExists());

@@ -10,8 +10,8 @@
 
 #include "LoginFailedText.h"
 #include "NoticeSlot.h"
-#include "NoticeText.h"
 #include "NoticeWindow.h"
+#include "platform/Cp936.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 constexpr auto kLongLife = std::chrono::hours(1);
 
 TEST(NoticeWindow, ShowsTheChineseTextInItsSlotInAFontThatHasIt) {
-    NoticeWindow window(QString::fromStdString(NoticeTextFromCp936(kLoginFailedCp936)), 2,
+    NoticeWindow window(QString::fromStdString(Utf8FromCp936Replacing(kLoginFailedCp936)), 2,
                         kLongLife);
     window.show();
 

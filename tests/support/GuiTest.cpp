@@ -66,6 +66,11 @@ void GuiTest::AnswerCredentials(const QString& user, const QString& password) {
     });
 }
 
+void GuiTest::LogInAs(const char* user, const char* password) {
+    AnswerCredentials(QString::fromUtf8(user), QString::fromUtf8(password));
+    LogIn();
+}
+
 void GuiTest::CancelNextDialog() {
     m_driver->OnNextModal([](QWidget* dialog) { Click(dialog, IDCANCEL); });
 }

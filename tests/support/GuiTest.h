@@ -29,6 +29,8 @@ protected:
     // Queues the operator's answer to the next credential dialog: type both, press OK.
     void AnswerCredentials(const QString& user, const QString& password);
     void CancelNextDialog();
+    // Logs in through the login dialog, answering it with the pair.
+    void LogInAs(const char* user, const char* password);
 
     // Saves a store with users and groups for the tests (see the .cpp).
     void SavePlantStore();
@@ -40,5 +42,5 @@ private:
     bool m_popnoteReachable = true;
 };
 
-// The logged-in user's status text, as UTF-8.
+// The status text of the last login or logout, as UTF-8.
 std::string StatusUtf8();

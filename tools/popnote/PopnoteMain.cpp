@@ -8,8 +8,8 @@
 #include <string>
 
 #include "NoticeSlot.h"
-#include "NoticeText.h"
 #include "NoticeWindow.h"
+#include "platform/Cp936.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s NOTICE-IN-CP936\n", argv[0]);
         return 2;
     }
-    const std::string text = NoticeTextFromCp936(argv[1]);
+    const std::string text = Utf8FromCp936Replacing(argv[1]);
     if (text.empty()) return 0;
     if (!HasDisplay()) {
         std::fprintf(stderr, "%s\n", text.c_str());
