@@ -28,6 +28,15 @@ public:
     // Sets m_bBrowserLibPresent from whether `libraryName` loads through the usual search.
     void ProbeBrowserLibrary(const char* libraryName);
 
+    // The links of a group, as the group dialog rewrites them in a loaded store. Adding never
+    // makes a second equal link; new links go to the tail of their list.
+    bool IsGroupUserLinked(CSaveProp* store, int32_t userID, int32_t groupID) const;
+    void AddGroupUser(CSaveProp* store, int32_t userID, int32_t groupID);
+    void RemoveGroupUsers(CSaveProp* store, int32_t groupID);
+    bool IsGroupOperLinked(CSaveProp* store, uint32_t code, int32_t groupID) const;
+    void AddGroupOper(CSaveProp* store, uint32_t code, int32_t groupID);
+    void RemoveGroupOpers(CSaveProp* store, int32_t groupID);
+
     CString m_strLogStatus;    // outcome of the last login or logout
     CString m_strCurUser;      // logged-in user; empty when nobody is logged in
     CString m_strCurPassword;  // the logged-in user's password, refreshed when a save writes it

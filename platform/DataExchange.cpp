@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Cp936.h"
+#include "platform/DateTimePicker.h"
 #include "platform/Dialog.h"
 
 namespace {
@@ -84,5 +85,25 @@ void DDV_MaxChars(CDataExchange* pDX, const CString& value, int maxBytes) {
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum) {
     if (pDX->m_bSaveAndValidate && (value < minimum || value > maximum)) {
         Refuse(pDX, Formatted(kEnterBetween, minimum, maximum));
+    }
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+    pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = pDX->m_pDlgWnd->IsDlgButtonChecked(id);
+    } else {
+        pDX->m_pDlgWnd->CheckDlgButton(id, value);
+    }
+}
+
+void DDX_DateTimeCtrl(CDataExchange* pDX, int id, CTime& value) {
+    pDX->PrepareCtrl(id);
+    auto* picker = dynamic_cast<DateTimePickerWidget*>(pDX->m_pDlgWnd->GetDlgItem(id));
+    if (picker == nullptr) return;
+    if (pDX->m_bSaveAndValidate) {
+        value = picker->GetTime();
+    } else {
+        picker->SetTime(value);
     }
 }

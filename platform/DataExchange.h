@@ -3,7 +3,9 @@
 // the control gets the focus, and the exchange stops there.
 #pragma once
 
+#include "platform/Dialog.h"
 #include "wardlet/platform/String.h"
+#include "wardlet/platform/Time.h"
 
 class CDialog;
 
@@ -33,3 +35,13 @@ void DDX_Text(CDataExchange* pDX, int id, int& value);
 void DDV_MaxChars(CDataExchange* pDX, const CString& value, int maxBytes);
 // When saving, refuses a value outside [minimum, maximum].
 void DDV_MinMaxInt(CDataExchange* pDX, int value, int minimum, int maximum);
+
+// Binds a control object (CListCtrl, CTreeCtrl) to the dialog's control `id`.
+template <class Control>
+void DDX_Control(CDataExchange* pDX, int id, Control& control) {
+    control.Attach(pDX->m_pDlgWnd->GetDlgItem(id));
+}
+// A check box: 1 checked, 0 not.
+void DDX_Check(CDataExchange* pDX, int id, int& value);
+// A date-time picker's whole date and time, in local time.
+void DDX_DateTimeCtrl(CDataExchange* pDX, int id, CTime& value);

@@ -1,6 +1,9 @@
 #include "platform/Dialog.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <cstdio>
 #include <string>
 
@@ -8,7 +11,28 @@
 #include "platform/DataExchange.h"
 #include "platform/DialogWindow.h"
 #include "platform/GuiApplication.h"
+#include "platform/TimerQueue.h"
 #include "platform/WidgetText.h"
+
+namespace {
+
+struct WindowTimer {
+    CDialog* dialog;
+    uintptr_t timerID;
+};
+// The thread timers that serve dialogs' window timers. Dialogs live on the GUI thread only.
+std::map<uintptr_t, WindowTimer> g_windowTimers;
+
+// A multi-line edit shows lines apart with newlines; stored texts keep the framework's CR LF.
+QString ToMultiLineText(const CString& text) {
+    return ToWidgetText(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+CString FromMultiLineText(QString text) {
+    return FromWidgetText(text.replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+}
+
+}  // namespace
 
 CDialog::CDialog(const DialogTemplate& dialogTemplate) : m_template(dialogTemplate) {}
 
@@ -28,8 +52,20 @@ int CDialog::DoModal() {
         if (QWidget* first = m_window->FirstTabStop()) first->setFocus();
     }
     if (!m_bEnded) m_window->exec();
-    m_window.reset();
+    DestroyWindow();
     return m_nModalResult;
+}
+
+void CDialog::CreateEmbedded(QWidget* parent) {
+    m_window = std::make_unique<DialogWindow>(m_template, this, parent);
+    if (OnInitDialog()) {
+        if (QWidget* first = m_window->FirstTabStop()) first->setFocus();
+    }
+}
+
+void CDialog::DestroyWindow() {
+    while (!m_timers.empty()) KillTimer(m_timers.begin()->first);
+    m_window.reset();
 }
 
 void CDialog::EndDialog(int result) {
@@ -85,6 +121,10 @@ CString CDialog::GetWindowText() const {
 void CDialog::SetDlgItemText(int id, const CString& text) {
     QWidget* control = GetDlgItem(id);
     if (control == nullptr) return;
+    if (auto* multiLine = qobject_cast<QPlainTextEdit*>(control)) {
+        multiLine->setPlainText(ToMultiLineText(text));
+        return;
+    }
     // Edits, labels and buttons all keep their text in the "text" property.
     control->setProperty("text", ToWidgetText(text));
 }
@@ -92,7 +132,53 @@ void CDialog::SetDlgItemText(int id, const CString& text) {
 CString CDialog::GetDlgItemText(int id) const {
     QWidget* control = GetDlgItem(id);
     if (control == nullptr) return CString();
+    if (auto* multiLine = qobject_cast<QPlainTextEdit*>(control)) {
+        return FromMultiLineText(multiLine->toPlainText());
+    }
     return FromWidgetText(control->property("text").toString());
+}
+
+void CDialog::CheckDlgButton(int id, int check) {
+    if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id))) button->setChecked(check);
+}
+
+int CDialog::IsDlgButtonChecked(int id) const {
+    auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id));
+    return button != nullptr && button->isChecked() ? 1 : 0;
+}
+
+uintptr_t CDialog::SetTimer(uintptr_t timerID, uint32_t elapseMs) {
+    if (!m_window) return 0;
+    KillTimer(timerID);
+    const uintptr_t threadTimer = ::SetTimer(nullptr, 0, elapseMs, &CDialog::WindowTimerProc);
+    if (threadTimer == 0) return 0;
+    m_timers[timerID] = threadTimer;
+    g_windowTimers[threadTimer] = {this, timerID};
+    return timerID;
+}
+
+bool CDialog::KillTimer(uintptr_t timerID) {
+    auto found = m_timers.find(timerID);
+    if (found == m_timers.end()) return false;
+    ::KillTimer(nullptr, found->second);
+    g_windowTimers.erase(found->second);
+    m_timers.erase(found);
+    return true;
+}
+
+void CDialog::WindowTimerProc(void*, uint32_t, uintptr_t threadTimer, uint32_t) {
+    auto found = g_windowTimers.find(threadTimer);
+    if (found == g_windowTimers.end()) return;
+    const WindowTimer timer = found->second;  // the handler may kill it
+    timer.dialog->OnTimer(timer.timerID);
+}
+
+void CDialog::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (!m_window) return;
+    // Queued on the window: a message for a window that has closed meanwhile is dropped with it.
+    QMetaObject::invokeMethod(
+        m_window.get(), [this, message, wParam, lParam] { OnMessage(message, wParam, lParam); },
+        Qt::QueuedConnection);
 }
 
 void CDialog::EnableDlgItem(int id, bool enable) {
@@ -111,7 +197,8 @@ void CDialog::LimitText(int id, int maxBytes) {
     auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(id));
     if (edit == nullptr) return;
     const QValidator* previous = edit->validator();
-    edit->setValidator(new Cp936LimitValidator(maxBytes, edit));
+    const bool digitsOnly = edit->property(kDigitsOnlyProperty).toBool();
+    edit->setValidator(new Cp936LimitValidator(maxBytes, edit, digitsOnly));
     delete previous;
 }
 

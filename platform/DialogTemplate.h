@@ -13,6 +13,12 @@ enum class ControlKind {
     kEdit,
     kPushButton,
     kDefPushButton,  // the button that Enter presses
+    kCheckBox,       // toggles itself when clicked
+    kRadioButton,    // checks itself when clicked; clearing the others is the dialog's business
+    kGroupBox,       // a frame with a caption around other controls
+    kListView,       // a report list (CListCtrl)
+    kTreeView,       // a tree with check boxes (CTreeCtrl)
+    kDateTimePicker, // a time of day, or a date with up-down buttons (CDateTimeCtrl)
 };
 
 // Style bits of a control; combine with |.
@@ -23,6 +29,11 @@ enum ControlStyle : unsigned {
     kBorder = 1u << 2,
     kStaticRight = 1u << 3,  // right-aligned label
     kDisabled = 1u << 4,
+    kHidden = 1u << 5,          // created without the visible style
+    kEditReadOnly = 1u << 6,
+    kEditNumber = 1u << 7,      // digits only
+    kEditMultiLine = 1u << 8,   // Enter starts a new line; scrolls vertically
+    kPickerDate = 1u << 9,      // a date picker (short date, up-down); otherwise a time picker
 };
 
 struct ControlTemplate {

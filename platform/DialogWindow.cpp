@@ -1,12 +1,19 @@
 #include "platform/DialogWindow.h"
 
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "platform/Cp936LimitValidator.h"
+#include "platform/DateTimePicker.h"
 #include "platform/Dialog.h"
+#include "platform/ListCtrl.h"
+#include "platform/TreeCtrl.h"
 
 namespace {
 
@@ -21,11 +28,25 @@ QFont DialogFont(const DialogTemplate& dialogTemplate) {
     return font;
 }
 
+// Each radio button starts a group of its own, so clicking one never clears another (the dialog
+// does that); and clicking a checked one leaves it checked.
+class GroupStartRadioButton : public QRadioButton {
+public:
+    GroupStartRadioButton(const QString& text, QWidget* parent) : QRadioButton(text, parent) {
+        setAutoExclusive(false);
+    }
+
+protected:
+    void nextCheckState() override { setChecked(true); }
+};
+
 }  // namespace
 
-DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner)
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint),
+DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner,
+                           QWidget* embedIn)
+    : QDialog(embedIn, embedIn ? Qt::Widget
+                               : Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                     Qt::WindowCloseButtonHint),
       m_owner(owner) {
     setObjectName(QString::number(dialogTemplate.id));
     setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
@@ -43,6 +64,7 @@ DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner)
         QWidget* widget = MakeControl(control);
         widget->setGeometry(ToPixels(control.x, control.y, control.width, control.height));
         widget->setEnabled((control.style & kDisabled) == 0);
+        if (control.style & kHidden) widget->hide();
         if (control.id != IDC_STATIC) {
             widget->setObjectName(QString::number(control.id));
             m_controls[control.id] = widget;
@@ -52,26 +74,35 @@ DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner)
     for (size_t i = 1; i < m_tabOrder.size(); ++i) {
         QWidget::setTabOrder(m_tabOrder[i - 1], m_tabOrder[i]);
     }
+    // A group box frames controls that come before it in the template: keep it beneath them.
+    for (QGroupBox* frame : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) frame->lower();
 }
 
 QWidget* DialogWindow::MakeControl(const ControlTemplate& control) {
     const QString text = QString::fromUtf8(control.text ? control.text : "");
     switch (control.kind) {
-        case ControlKind::kEdit: {
-            auto* edit = new QLineEdit(this);
-            edit->setFrame((control.style & kBorder) != 0);
-            if (control.style & kEditPassword) edit->setEchoMode(QLineEdit::Password);
-            edit->setValidator(new Cp936LimitValidator(0, edit));
-            return edit;
-        }
+        case ControlKind::kEdit:
+            return MakeEdit(control);
         case ControlKind::kPushButton:
-        case ControlKind::kDefPushButton: {
-            auto* button = new QPushButton(text, this);
-            button->setDefault(control.kind == ControlKind::kDefPushButton);
-            const int id = control.id;
-            connect(button, &QPushButton::clicked, this, [this, id] { m_owner->OnButton(id); });
-            return button;
+        case ControlKind::kDefPushButton:
+        case ControlKind::kCheckBox:
+        case ControlKind::kRadioButton:
+            return MakeButton(control, text);
+        case ControlKind::kGroupBox: {
+            auto* frame = new QGroupBox(text, this);
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            frame->setFocusPolicy(Qt::NoFocus);
+            return frame;
         }
+        case ControlKind::kListView:
+            return MakeListView(control.id);
+        case ControlKind::kTreeView:
+            return new TreeViewWidget(this);
+        case ControlKind::kDateTimePicker:
+            return new DateTimePickerWidget((control.style & kPickerDate)
+                                                ? DateTimePickerWidget::Shows::kDate
+                                                : DateTimePickerWidget::Shows::kTimeOfDay,
+                                            this);
         case ControlKind::kStatic:
         default: {
             auto* label = new QLabel(text, this);
@@ -80,6 +111,58 @@ QWidget* DialogWindow::MakeControl(const ControlTemplate& control) {
             label->setAlignment(across | Qt::AlignTop);
             return label;
         }
+    }
+}
+
+QWidget* DialogWindow::MakeEdit(const ControlTemplate& control) {
+    if (control.style & kEditMultiLine) {
+        auto* edit = new QPlainTextEdit(this);
+        edit->setTabChangesFocus(true);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        return edit;
+    }
+    auto* edit = new QLineEdit(this);
+    edit->setFrame((control.style & kBorder) != 0);
+    edit->setReadOnly((control.style & kEditReadOnly) != 0);
+    if (control.style & kEditPassword) edit->setEchoMode(QLineEdit::Password);
+    const bool digitsOnly = (control.style & kEditNumber) != 0;
+    edit->setProperty(kDigitsOnlyProperty, digitsOnly);
+    edit->setValidator(new Cp936LimitValidator(0, edit, digitsOnly));
+    return edit;
+}
+
+QWidget* DialogWindow::MakeButton(const ControlTemplate& control, const QString& text) {
+    QAbstractButton* button;
+    if (control.kind == ControlKind::kCheckBox) {
+        button = new QCheckBox(text, this);
+    } else if (control.kind == ControlKind::kRadioButton) {
+        button = new GroupStartRadioButton(text, this);
+    } else {
+        auto* push = new QPushButton(text, this);
+        push->setDefault(control.kind == ControlKind::kDefPushButton);
+        button = push;
+    }
+    const int id = control.id;
+    connect(button, &QAbstractButton::clicked, this, [this, id] { m_owner->OnButton(id); });
+    return button;
+}
+
+QWidget* DialogWindow::MakeListView(int id) {
+    auto* list = new ListViewWidget(this);
+    list->onItemChanged = [this, id] { Notify(id, LVN_ITEMCHANGED); };
+    list->onDoubleClick = [this, id] { Notify(id, NM_DBLCLK); };
+    list->onKeyDown = [this, id](uint16_t key) { Notify(id, LVN_KEYDOWN, key); };
+    return list;
+}
+
+void DialogWindow::Notify(int id, int code, uint16_t key) {
+    long result = 0;
+    if (code == LVN_KEYDOWN) {
+        const NMLVKEYDOWN keyDown{{id, code}, key};
+        m_owner->OnNotify(keyDown.hdr, &result);
+    } else {
+        m_owner->OnNotify({id, code}, &result);
     }
 }
 
@@ -100,10 +183,17 @@ QWidget* DialogWindow::FirstTabStop() const {
     return nullptr;
 }
 
-void DialogWindow::reject() { m_owner->OnButton(IDCANCEL); }
+void DialogWindow::reject() {
+    if (isWindow()) {
+        m_owner->OnButton(IDCANCEL);
+    } else if (auto* holder = qobject_cast<QDialog*>(window())) {
+        holder->reject();
+    }
+}
 
 void DialogWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (!isWindow()) return;
     raise();
     activateWindow();
 }

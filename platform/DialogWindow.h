@@ -11,13 +11,15 @@ class CDialog;
 
 class DialogWindow : public QDialog {
 public:
-    DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner);
+    // A top-level modal window; or, with `embedIn`, a child widget of it (a property page).
+    DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner, QWidget* embedIn = nullptr);
 
     QWidget* Control(int id) const;
     // The first control that takes the focus from the keyboard, in tab order.
     QWidget* FirstTabStop() const;
 
-    // Escape and the close box come here, as the Cancel button does.
+    // Escape and the close box come here, as the Cancel button does. In a page they go to the
+    // window that holds it.
     void reject() override;
 
 protected:
@@ -26,6 +28,10 @@ protected:
 
 private:
     QWidget* MakeControl(const ControlTemplate& control);
+    QWidget* MakeEdit(const ControlTemplate& control);
+    QWidget* MakeButton(const ControlTemplate& control, const QString& text);
+    QWidget* MakeListView(int id);
+    void Notify(int id, int code, uint16_t key = 0);
     QRect ToPixels(int x, int y, int width, int height) const;
 
     CDialog* const m_owner;

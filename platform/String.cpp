@@ -18,3 +18,20 @@ void CString::Format(const char* format, ...) {
     }
     va_end(args);
 }
+
+namespace {
+
+constexpr char kWhiteSpace[] = " \t\r\n\v\f";
+
+}  // namespace
+
+CString& CString::TrimLeft() {
+    m_bytes.erase(0, m_bytes.find_first_not_of(kWhiteSpace));
+    return *this;
+}
+
+CString& CString::TrimRight() {
+    const size_t last = m_bytes.find_last_not_of(kWhiteSpace);
+    m_bytes.erase(last == std::string::npos ? 0 : last + 1);
+    return *this;
+}

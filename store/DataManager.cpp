@@ -4,6 +4,7 @@
 
 #include "module/WardletApp.h"
 #include "rights/OperCatalog.h"
+#include "store/RecordLists.h"
 #include "store/StoreFormat.h"
 #include "wardlet/platform/Archive.h"
 
@@ -17,26 +18,9 @@ void DeleteAll(CObList& list) {
     while (!list.IsEmpty()) delete list.RemoveHead();
 }
 
-// Deletes every element for which `matches` holds, walking the list once.
-template <typename Record, typename Predicate>
-void DeleteWhere(CObList& list, Predicate matches) {
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        POSITION current = pos;
-        auto* record = static_cast<Record*>(list.GetNext(pos));
-        if (matches(*record)) {
-            list.RemoveAt(current);
-            delete record;
-        }
-    }
-}
-
 template <typename Record>
 Record* FindByName(const CObList& list, const CString& name) {
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        auto* record = static_cast<Record*>(list.GetNext(pos));
-        if (record->m_strName == name) return record;
-    }
-    return nullptr;
+    return FindFirst<Record>(list, [&name](const Record& record) { return record.m_strName == name; });
 }
 
 // The lowest non-negative number no record uses. With n records the answer is at most n, so one

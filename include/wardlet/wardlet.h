@@ -71,6 +71,11 @@ WARDLET_API int32_t IsUserExist(const char* user, const char* password);
 // `passwordBuffer` and returns 1, or returns 0 writing nothing. With an empty name: copies the
 // logged-in user's name and password and returns 1, or returns 0 when nobody is logged in.
 WARDLET_API int32_t GetCurUserInfo(char* nameBuffer, char* passwordBuffer);
+// The administration window. Asks who is there in the dialog "权限验证...": the administrator's
+// pair opens the sheet "权限管理" on the whole store, saved (and forwarded) only when it is closed
+// with OK; an ordinary user's pair opens the dialog to change that user's own password. Logs
+// nobody in or out. With no display it returns at once and saves nothing.
+WARDLET_API void Config(void);
 // Changes the password of the administrator or of the first user with that name and old
 // password, and saves the store. 1 only when the new password was written to the data file.
 WARDLET_API int32_t ModifyPWD(const char* user, const char* oldPassword, const char* newPassword);

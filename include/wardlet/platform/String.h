@@ -24,6 +24,12 @@ public:
     std::string_view View() const { return m_bytes; }
     const std::string& Bytes() const { return m_bytes; }
 
+    // Strip leading / trailing white space (space, tab, CR, LF, VT, FF). Safe on code page 936:
+    // no byte of a double-byte character is one of these.
+    CString& TrimLeft();
+    CString& TrimRight();
+    CString& Trim() { return TrimRight().TrimLeft(); }
+
     char GetAt(int index) const { return m_bytes.at(static_cast<size_t>(index)); }
 
     CString& operator=(const char* psz) {

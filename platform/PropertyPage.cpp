@@ -1,0 +1,3 @@
+#include "platform/PropertyPage.h"
+
+CPropertyPage::CPropertyPage(const DialogTemplate& dialogTemplate) : CDialog(dialogTemplate) {}

@@ -1,0 +1,27 @@
+// Walks over the store's record lists, shared by the data manager and the link operations.
+#pragma once
+
+#include "wardlet/platform/ObList.h"
+
+// Deletes every element for which `matches` holds, walking the list once.
+template <typename Record, typename Predicate>
+void DeleteWhere(CObList& list, Predicate matches) {
+    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
+        POSITION current = pos;
+        auto* record = static_cast<Record*>(list.GetNext(pos));
+        if (matches(*record)) {
+            list.RemoveAt(current);
+            delete record;
+        }
+    }
+}
+
+// The first element, from the head, for which `matches` holds; null if none.
+template <typename Record, typename Predicate>
+Record* FindFirst(const CObList& list, Predicate matches) {
+    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
+        auto* record = static_cast<Record*>(list.GetNext(pos));
+        if (matches(*record)) return record;
+    }
+    return nullptr;
+}
