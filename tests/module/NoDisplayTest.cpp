@@ -27,12 +27,14 @@ TEST_F(NoDisplay, DialogsAreCancelledAndSaySo) {
     LogIn();
     char buffer[65] = "";
     const int passed = GetPassed(0x01010000, buffer);
+    Config();
     ShowNotice(Gbk("帐号已过期，登录失败！"));
     const std::string errors = ::testing::internal::GetCapturedStderr();
 
     EXPECT_TRUE(theApp.m_strLogStatus.IsEmpty());  // a cancelled login
     EXPECT_EQ(theApp.m_hSemaphore->Count(), 1);
     EXPECT_EQ(passed, 1);
+    EXPECT_FALSE(DataFileExists());  // Config returned at once, saving nothing
     EXPECT_NE(errors.find("no display"), std::string::npos) << errors;
     EXPECT_NE(errors.find("权限管理: Popnote.exe 帐号已过期，登录失败！"), std::string::npos)
         << errors;
