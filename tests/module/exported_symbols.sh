@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The shared library's dynamic symbol table must hold exactly the names of the export map.
+# The shared library's dynamic symbol table must hold exactly the names of the export map, which
+# are the library's sixteen functions.
 set -euo pipefail
 library=$1
 map=$2
@@ -10,4 +11,9 @@ if [ "$expected" != "$actual" ]; then
     diff <(echo "$expected") <(echo "$actual") || true
     exit 1
 fi
-echo "exports ok: $(echo "$actual" | wc -l) names"
+count=$(echo "$actual" | wc -l)
+if [ "$count" -ne 16 ]; then
+    echo "the library exports $count names, not sixteen"
+    exit 1
+fi
+echo "exports ok: $count names"
