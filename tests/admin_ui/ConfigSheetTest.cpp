@@ -54,26 +54,25 @@ protected:
         SavePlantStore();
     }
 
-    // Config, answering its credential dialog (the administrator's name comes preset).
-    void RunConfig(const char* user, const char* password) {
+    // Config, answering its credential dialog (the administrator's name comes preset), then
+    // doing `next` in the window that follows, if any.
+    void RunConfig(const char* user, const char* password, Action next = nullptr) {
         m_driver->OnNextModal([user, password](QWidget* dialog) {
             Retype(dialog, IDC_EDIT_USER, QString::fromUtf8(user));
             TypeInto(dialog, IDC_EDIT_PASSWORD, QString::fromUtf8(password));
             Click(dialog, IDOK);
         });
+        if (next) m_driver->OnNextModal(std::move(next));
         Config();
         EXPECT_TRUE(m_driver->Unexpected().empty());
     }
     // Config as the administrator, doing `inSheet` in the sheet.
-    void InSheet(Action inSheet) {
-        m_driver->OnNextModal(std::move(inSheet));
-        RunConfig("Admin", "4827");
-    }
+    void InSheet(Action inSheet) { RunConfig("Admin", "4827", std::move(inSheet)); }
     // Answers the framework's validation message that comes next, keeping its text.
     void AcknowledgeMessage() {
         m_driver->OnNextModal([this](QWidget* box) {
             m_message = MessageText(box);
-            Click(box, IDOK);
+            PressKey(box, Qt::Key_Return);
         });
     }
     static std::unique_ptr<CSaveProp> Stored() {
@@ -292,12 +291,11 @@ TEST_F(ConfigSheetTest, GroupsAreDeletedWithTheirLinksAndNumbersReused) {
 }
 
 TEST_F(ConfigSheetTest, OrdinaryUsersChangeTheirOwnPassword) {
-    m_driver->OnNextModal([](QWidget* dialog) {
+    RunConfig("op", "op1", [](QWidget* dialog) {
         TypeInto(dialog, IDC_EDIT_NEW_PWD, "fresh");
         TypeInto(dialog, IDC_EDIT_CONFIRM, "fresh");
         Click(dialog, IDOK);
     });
-    RunConfig("op", "op1");
     EXPECT_EQ(IsUserExist("op", "fresh"), 1);
     RunConfig("old", "o1");     // expired: no dialog
     RunConfig("op", "op1");     // the old pair no longer exists
