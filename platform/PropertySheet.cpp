@@ -49,7 +49,12 @@ PropertySheetWindow::PropertySheetWindow(CPropertySheet* sheet)
     m_tabs->setObjectName(QString::number(AFX_IDC_TAB_CONTROL));
     bool anyHelp = (sheet->m_psh.dwFlags & PSH_HASHELP) != 0;
     for (CPropertyPage* page : sheet->m_pages) {
-        m_tabs->addTab(new QWidget, QString::fromUtf8(page->Template().caption));
+        // A page's window goes into its holder's layout when first shown, so the tabs take the
+        // size of the pages.
+        auto* holder = new QWidget;
+        auto* holderLayout = new QVBoxLayout(holder);
+        holderLayout->setContentsMargins(0, 0, 0, 0);
+        m_tabs->addTab(holder, QString::fromUtf8(page->Template().caption));
         anyHelp = anyHelp || (page->m_psp.dwFlags & PSP_HASHELP) != 0;
     }
     auto* buttons = new QHBoxLayout;
@@ -142,7 +147,11 @@ bool CPropertySheet::ChangeTab(int index) {
 
 void CPropertySheet::ShowPage(int index) {
     CPropertyPage* page = m_pages[index];
-    if (!page->IsWindowCreated()) page->CreateEmbedded(m_window->PageHolder(index));
+    if (!page->IsWindowCreated()) {
+        QWidget* holder = m_window->PageHolder(index);
+        page->CreateEmbedded(holder);
+        holder->layout()->addWidget(page->Window());
+    }
     page->Window()->show();
     page->OnSetActive();
 }

@@ -236,6 +236,12 @@ void IslegalCommand(Session& session, const Operands& operands) {
     RunIslegal(invocation);
 }
 
+// The administration window; the store it saves may have changed the operator's password.
+void ConfigCommand(Session&, const Operands&) {
+    Config();
+    std::cout << "administration closed\n";
+}
+
 void QuitCommand(Session& session, const Operands&) { session.quit = true; }
 
 void HelpCommand(Session& session, const Operands& operands);
@@ -258,6 +264,7 @@ constexpr ShellCommand kShellCommands[] = {
      "may the operator perform CODE? asks in a dialog unless --no-dialog", PassedCommand},
     {"islegal", "USER PASSWORD CODE", 3, 3, "may USER perform CODE? prints allowed/refused",
      IslegalCommand},
+    {"config", "", 0, 0, "the administration window (needs a display)", ConfigCommand},
     {"help", "", 0, 0, "this list", HelpCommand},
     {"quit", "", 0, 0, "ends the shell, as does the end of input", QuitCommand},
     {"exit", "", 0, 0, "the same as quit", QuitCommand},

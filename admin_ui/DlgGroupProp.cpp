@@ -1,0 +1,193 @@
+#include "admin_ui/DlgGroupProp.h"
+
+#include "module/Notice.h"
+#include "module/WardletApp.h"
+#include "platform/DataExchange.h"
+#include "resources/Cp936Text.h"
+#include "resources/DialogTemplates.h"
+#include "resources/ResourceIds.h"
+#include "rights/Evaluation.h"
+#include "rights/RightCode.h"
+#include "store/RecordLists.h"
+#include "wardlet/store/SaveProp.h"
+
+namespace {
+
+// The tree is filled once the dialog is on screen: the timer fires once and posts the message
+// that builds it.
+constexpr uintptr_t kBuildTreeTimer = 1000;
+constexpr uint32_t kBuildTreeDelayMs = 100;
+constexpr uint32_t kBuildTreeMessage = WM_USER + 500;
+
+constexpr unsigned kUserListStyle =
+    LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
+constexpr int kNumberColumnWidth = 40;
+constexpr int kNameColumnWidth = 80;
+
+uint32_t CodeOf(const CInfoOper* oper) { return static_cast<uint32_t>(oper->m_nCode); }
+
+}  // namespace
+
+CDlgGroupProp::CDlgGroupProp(CSaveProp* store)
+    : CDialog(LoadDialogTemplate(IDD_DLG_GROUP_PROP)), m_pStore(store) {}
+
+void CDlgGroupProp::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_TREE_OPER, m_treeOper);
+    DDX_Control(pDX, IDC_LIST_MEMBER_USERS, m_listUser);
+    DDX_Text(pDX, IDC_EDIT_NAME, m_strName);
+    DDX_Text(pDX, IDC_EDIT_DESC, m_strDesc);
+}
+
+bool CDlgGroupProp::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_bTreeBuilt = false;  // a new window: its tree is empty
+    SetWindowText(Cp936Text("组属性"));
+    InitUserList();
+    FillUserList();
+    SetTimer(kBuildTreeTimer, kBuildTreeDelayMs);
+    return true;
+}
+
+void CDlgGroupProp::OnCommand(int id) {
+    switch (id) {
+        case IDC_BTN_SELECT_ALL:
+            OnSelectAllUsers();
+            break;
+        case IDC_BTN_SELECT_NONE:
+            OnSelectNoUsers();
+            break;
+        case IDC_BTN_SELECT_NO_OPERS:
+            OnSelectNoOpers();
+            break;
+        case IDC_BTN_SELECT_ALL_OPERS:
+            OnSelectAllOpers();
+            break;
+        default:
+            break;
+    }
+}
+
+void CDlgGroupProp::OnTimer(uintptr_t timerID) {
+    CDialog::OnTimer(timerID);
+    PostMessage(kBuildTreeMessage, 0, 0);
+    KillTimer(kBuildTreeTimer);
+}
+
+void CDlgGroupProp::OnMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (message == kBuildTreeMessage) {
+        OnBuildTree();
+        return;
+    }
+    CDialog::OnMessage(message, wParam, lParam);
+}
+
+void CDlgGroupProp::OnBuildTree() {
+    if (m_bTreeBuilt) return;
+    m_bTreeBuilt = true;
+    InsertOperTree(FindRootOper(), TVI_ROOT);
+}
+
+void CDlgGroupProp::OnSelectAllUsers() { CheckAllUsers(true); }
+
+void CDlgGroupProp::OnSelectNoUsers() { CheckAllUsers(false); }
+
+void CDlgGroupProp::OnSelectAllOpers() { CheckOperSubtree(true); }
+
+void CDlgGroupProp::OnSelectNoOpers() { CheckOperSubtree(false); }
+
+void CDlgGroupProp::OnOK() {
+    // The group's operations are rewritten from the tree: confirmed before the timer filled it,
+    // an empty tree would take every one of them away.
+    OnBuildTree();
+    if (!UpdateData(true)) return;
+    m_strName.Trim();
+    UpdateData(false);
+    if (m_strName.IsEmpty()) {
+        ShowNotice(Cp936Text("组名字不能为空或空格!"));
+        return;
+    }
+    if (!m_bEdit && m_pStore->m_dataManager.IsGroupNameUsed(m_strName)) {
+        ShowNotice(Cp936Text("该组名已存在!"));
+        return;
+    }
+    SaveLinks();
+    EndDialog(IDOK);
+}
+
+void CDlgGroupProp::InitUserList() {
+    m_listUser.ModifyStyleEx(0, WS_EX_CLIENTEDGE);
+    m_listUser.SetExtendedStyle(kUserListStyle);
+    m_listUser.InsertColumn(0, Cp936Text("编号"), LVCFMT_CENTER, kNumberColumnWidth);
+    m_listUser.InsertColumn(1, Cp936Text("用户名"), LVCFMT_CENTER, kNameColumnWidth);
+}
+
+void CDlgGroupProp::FillUserList() {
+    m_listUser.DeleteAllItems();
+    const CObList& users = m_pStore->m_dataManager.m_userList;
+    for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
+        auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
+        CString number;
+        number.Format("%d", user->m_nID);
+        const int row = m_listUser.InsertItem(m_listUser.GetItemCount(), number);
+        m_listUser.SetItemText(row, 1, user->m_strName);
+        m_listUser.SetItemData(row, reinterpret_cast<uintptr_t>(user));
+        m_listUser.SetCheck(row, theApp.IsGroupUserLinked(m_pStore, user->m_nID, m_nGroupId));
+    }
+}
+
+void CDlgGroupProp::CheckAllUsers(bool check) {
+    for (int row = 0; row < m_listUser.GetItemCount(); ++row) m_listUser.SetCheck(row, check);
+}
+
+// The item itself and its subtree; the items above it keep their marks.
+void CDlgGroupProp::CheckOperSubtree(bool check) {
+    HTREEITEM item = m_treeOper.GetSelectedItem();
+    if (item == nullptr) item = m_treeOper.GetRootItem();
+    if (item == nullptr) return;
+    m_treeOper.SetChildrenCheck(item, check);
+    m_treeOper.SetCheck(item, check);
+}
+
+CInfoOper* CDlgGroupProp::FindRootOper() const {
+    return FindFirst<CInfoOper>(m_pStore->m_dataManager.m_operList, [](const CInfoOper& oper) {
+        return GetCodeLevel(CodeOf(&oper)) == 1 && GetCodeOrder(CodeOf(&oper)) == 1;
+    });
+}
+
+void CDlgGroupProp::InsertOperTree(CInfoOper* oper, HTREEITEM parent) {
+    if (oper == nullptr || parent == nullptr) return;
+    const HTREEITEM item = m_treeOper.InsertItem(oper->m_strName, 0, 0, parent, TVI_LAST);
+    m_treeOper.SetItemData(item, reinterpret_cast<uintptr_t>(oper));
+    // Only a code linked itself is checked; a linked parent shows its children unchecked.
+    if (theApp.IsGroupOperLinked(m_pStore, CodeOf(oper), m_nGroupId)) m_treeOper.SetCheck(item);
+    CObList children;  // refers to the store's operations
+    GetChildOpers(*m_pStore, CodeOf(oper), children);
+    for (POSITION pos = children.GetHeadPosition(); pos != nullptr;) {
+        InsertOperTree(static_cast<CInfoOper*>(children.GetNext(pos)), item);
+    }
+    // After the children are in, so that the whole tree shows expanded.
+    m_treeOper.Expand(item, TVE_EXPAND);
+}
+
+void CDlgGroupProp::SaveLinks() {
+    theApp.RemoveGroupUsers(m_pStore, m_nGroupId);
+    for (int row = 0; row < m_listUser.GetItemCount(); ++row) {
+        if (!m_listUser.GetCheck(row)) continue;
+        const auto* user = reinterpret_cast<const CInfoUser*>(m_listUser.GetItemData(row));
+        theApp.AddGroupUser(m_pStore, user->m_nID, m_nGroupId);
+    }
+    theApp.RemoveGroupOpers(m_pStore, m_nGroupId);
+    CollectCheckedOpers(TVI_ROOT);
+}
+
+void CDlgGroupProp::CollectCheckedOpers(HTREEITEM parent) {
+    for (HTREEITEM item = m_treeOper.GetChildItem(parent); item != nullptr;
+         item = m_treeOper.GetNextSiblingItem(item)) {
+        if (m_treeOper.GetCheck(item)) {
+            const auto* oper = reinterpret_cast<const CInfoOper*>(m_treeOper.GetItemData(item));
+            theApp.AddGroupOper(m_pStore, CodeOf(oper), m_nGroupId);
+        }
+        CollectCheckedOpers(item);
+    }
+}
