@@ -48,6 +48,8 @@ DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner,
                                : Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                      Qt::WindowCloseButtonHint),
       m_owner(owner) {
+    // A dialog is made a window whatever flags it is given; a page must be a plain child.
+    if (embedIn != nullptr) setWindowFlags(Qt::Widget);
     setObjectName(QString::number(dialogTemplate.id));
     setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
     setFont(DialogFont(dialogTemplate));

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -58,6 +59,9 @@ TreeViewWidget::TreeViewWidget(QWidget* parent)
     : QTreeWidget(parent), m_delegate(new ItemDelegate(this)) {
     setColumnCount(1);
     setHeaderHidden(true);
+    // Long labels scroll sideways rather than being cut short.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     setItemDelegate(m_delegate);
@@ -267,9 +271,13 @@ bool CTreeCtrl::DeleteAllItems() {
 }
 
 HTREEITEM CTreeCtrl::HitTest(QPoint clientPoint, unsigned* flags) const {
-    QTreeWidgetItem* item = m_tree && m_tree->viewport()->rect().contains(clientPoint)
-                                ? m_tree->itemAt(clientPoint)
-                                : nullptr;
+    QTreeWidgetItem* item = nullptr;
+    if (m_tree && m_tree->viewport()->rect().contains(clientPoint)) {
+        // A row spans the whole width, also right of the column that holds the labels.
+        const int lastColumnX = m_tree->header()->sectionViewportPosition(0) +
+                                m_tree->header()->sectionSize(0) - 1;
+        item = m_tree->itemAt(QPoint(std::min(clientPoint.x(), lastColumnX), clientPoint.y()));
+    }
     if (flags == nullptr) return item;
     if (item == nullptr) {
         *flags = TVHT_NOWHERE;

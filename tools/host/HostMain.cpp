@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "HostWindow.h"
+#include "Screenshots.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -19,19 +20,23 @@ constexpr int kExitUsage = 2;
 // Names the data folder (<XDG_DATA_HOME>/wardlet) whatever the executable is called.
 constexpr char kApplicationName[] = "wardlet";
 constexpr char kDefaultDataFile[] = "plant.dat";
+// Where `wardlet demo` writes its sample store: the usual subject of the screenshots.
+constexpr char kDemoDataFile[] = "wardlet-demo/plant.dat";
 
 // What the command line asks for. Each mode that needs the station runs from RunMode, after the
 // application and the data source are set up.
-enum class Mode { kHelp, kWindow };
+enum class Mode { kHelp, kWindow, kScreenshots };
 
 struct Options {
     Mode mode = Mode::kWindow;
     std::optional<std::string> dataPath;  // the bytes as given: the library wants local 8-bit paths
+    std::string screenshotFolder;         // kScreenshots
 };
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: wardlet-host [DATA-FILE]\n"
+        "       wardlet-host --screenshots DIR [DATA-FILE]\n"
         "\n"
         "A monitoring station that uses libwardlet.so: log in and out, check the operator's right\n"
         "to each operation of the catalogue, and administer the store.\n"
@@ -41,8 +46,17 @@ void PrintUsage(std::FILE* out) {
         "a missing file means the default store. The toolkit's own settings come from the\n"
         "environment (QT_QPA_PLATFORM, DISPLAY), not from the command line.\n"
         "\n"
-        "  -h, --help   show this text and exit\n"
-        "  --           what follows is the data file, even if it starts with '-'\n",
+        "  -h, --help           show this text and exit\n"
+        "  --screenshots DIR    open the administration (Config) and save pictures of its\n"
+        "                       windows into DIR, made if missing: login.png, sheet-groups.png,\n"
+        "                       sheet-users.png, sheet-other.png, user-dialog.png and\n"
+        "                       group-dialog.png; then cancel them all and exit. DATA-FILE\n"
+        "                       must exist and defaults to ./wardlet-demo/plant.dat, the store\n"
+        "                       'wardlet demo' writes; it is left unchanged (checked). The\n"
+        "                       administrator's password is read from it. Without a display\n"
+        "                       the windows are drawn offscreen. Exits 1 with the reason on\n"
+        "                       any failure.\n"
+        "  --                   what follows is the data file, even if it starts with '-'\n",
         out);
 }
 
@@ -57,6 +71,13 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string* error)
             optionsEnded = true;
         } else if (looksLikeOption && (argument == "--help" || argument == "-h")) {
             options.mode = Mode::kHelp;
+        } else if (looksLikeOption && argument == "--screenshots") {
+            if (index + 1 == argc) {
+                *error = "option '--screenshots' needs a folder";
+                return std::nullopt;
+            }
+            options.screenshotFolder = argv[++index];
+            if (options.mode != Mode::kHelp) options.mode = Mode::kScreenshots;
         } else if (looksLikeOption) {
             *error = "unknown option '" + std::string(argument) + "'";
             return std::nullopt;
@@ -81,8 +102,15 @@ std::optional<std::string> DefaultDataPath() {
     return QFile::encodeName(QDir(folder).filePath(kDefaultDataFile)).toStdString();
 }
 
+// The data file given, or the mode's default; nothing when the default folder cannot be made.
+std::optional<std::string> DataPath(const Options& options) {
+    if (options.dataPath) return options.dataPath;
+    if (options.mode == Mode::kScreenshots) return kDemoDataFile;
+    return DefaultDataPath();
+}
+
 bool SetUpDataSource(const Options& options) {
-    const std::optional<std::string> path = options.dataPath ? options.dataPath : DefaultDataPath();
+    const std::optional<std::string> path = DataPath(options);
     if (!path) return false;
     SetDataSource(path->c_str());
     return true;
@@ -94,10 +122,27 @@ int RunWindow(QApplication& app) {
     return app.exec();
 }
 
-int RunMode(Mode mode, QApplication& app) {
-    switch (mode) {
+int RunScreenshots(const std::string& folder) {
+    std::string error;
+    if (TakeScreenshots(QFile::decodeName(folder.c_str()), &error)) return 0;
+    std::fprintf(stderr, "wardlet-host: screenshots failed: %s\n", error.c_str());
+    return 1;
+}
+
+// With no display at all, screenshots are drawn offscreen rather than not at all.
+void ChooseOffscreenWithoutDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+int RunMode(const Options& options, QApplication& app) {
+    switch (options.mode) {
         case Mode::kWindow:
             return RunWindow(app);
+        case Mode::kScreenshots:
+            return RunScreenshots(options.screenshotFolder);
         case Mode::kHelp:
             break;  // answered before the application starts
     }
@@ -117,10 +162,11 @@ int main(int argc, char** argv) {
         PrintUsage(stdout);
         return 0;
     }
+    if (options->mode == Mode::kScreenshots) ChooseOffscreenWithoutDisplay();
     // The toolkit sees none of our arguments, so a data file is never taken for one of its options.
     int toolkitArgc = 1;
     QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(kApplicationName);
     if (!SetUpDataSource(*options)) return 1;
-    return RunMode(options->mode, app);
+    return RunMode(*options, app);
 }
