@@ -1,5 +1,7 @@
 #include "admin_ui/DlgGroupProp.h"
 
+#include <unordered_set>
+
 #include "module/Notice.h"
 #include "module/WardletApp.h"
 #include "platform/DataExchange.h"
@@ -124,6 +126,14 @@ void CDlgGroupProp::InitUserList() {
 
 void CDlgGroupProp::FillUserList() {
     m_listUser.DeleteAllItems();
+    // The members are gathered in one pass over the links: asking for each user in turn would
+    // walk every link once per user.
+    std::unordered_set<int32_t> members;
+    const CObList& links = m_pStore->m_dataManager.m_groupUserList;
+    for (POSITION pos = links.GetHeadPosition(); pos != nullptr;) {
+        const auto* link = static_cast<const CInfoGroupUser*>(links.GetNext(pos));
+        if (link->m_nGroupID == m_nGroupId) members.insert(link->m_nUserID);
+    }
     const CObList& users = m_pStore->m_dataManager.m_userList;
     for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
         auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
@@ -132,7 +142,7 @@ void CDlgGroupProp::FillUserList() {
         const int row = m_listUser.InsertItem(m_listUser.GetItemCount(), number);
         m_listUser.SetItemText(row, 1, user->m_strName);
         m_listUser.SetItemData(row, reinterpret_cast<uintptr_t>(user));
-        m_listUser.SetCheck(row, theApp.IsGroupUserLinked(m_pStore, user->m_nID, m_nGroupId));
+        m_listUser.SetCheck(row, members.count(user->m_nID) != 0);
     }
 }
 
