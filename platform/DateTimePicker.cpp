@@ -11,7 +11,10 @@ const QDate kLastDay(2038, 1, 18);
 DateTimePickerWidget::DateTimePickerWidget(Shows shows, QWidget* parent) : QDateTimeEdit(parent) {
     // Local time is CTime's business (through TZ); the widget only holds the broken-down fields.
     setTimeSpec(Qt::UTC);
-    setDateRange(kFirstDay, kLastDay);
+    // The bounds are whole UTC date-times like the values: a date range would be taken as local
+    // time, and a time-of-day picker would then hold its time between the bounds' converted times.
+    setDateTimeRange(QDateTime(kFirstDay, QTime(0, 0), Qt::UTC),
+                     QDateTime(kLastDay, QTime(23, 59, 59, 999), Qt::UTC));
     setDisplayFormat(shows == Shows::kDate ? QStringLiteral("yyyy-M-d") : QStringLiteral("H:mm:ss"));
     setCalendarPopup(false);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
