@@ -9,6 +9,7 @@
 #include <string>
 
 #include "admin_ui/DlgGroupProp.h"
+#include "bench/BenchStore.h"
 #include "admin_ui/DlgPageUser.h"
 #include "platform/EventLoopTimer.h"
 #include "platform/GuiApplication.h"
@@ -28,26 +29,12 @@ int64_t g_timerNow = 0;
 void FillPlant(CSaveProp& store, int users, int groups) {
     CDataManager& data = store.m_dataManager;
     for (int g = 0; g < groups; ++g) {
-        auto* group = new CInfoGroup;
-        group->m_nID = g;
-        group->m_strName = ("group-" + std::to_string(g)).c_str();
-        data.m_groupList.AddTail(group);
-        auto* grant = new CInfoGroupOper;
-        grant->m_nGroupID = g;
-        grant->m_nOperCode = 0x01010200;
-        data.m_groupOperList.AddTail(grant);
+        AddBenchGroup(data, g);
+        AddBenchGrant(data, g, 0x01010200);
     }
     for (int u = 0; u < users; ++u) {
-        auto* user = new CInfoUser;
-        user->m_nID = u;
-        user->m_strName = ("operator-" + std::to_string(u)).c_str();
-        user->m_strPassword = "secret";
-        user->m_strRemark = "shift B";
-        data.m_userList.AddTail(user);
-        auto* member = new CInfoGroupUser;
-        member->m_nGroupID = u % groups;
-        member->m_nUserID = u;
-        data.m_groupUserList.AddTail(member);
+        AddBenchUser(data, u);
+        AddBenchMember(data, u % groups, u);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchStore.h"
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
 #include "wardlet/wardlet.h"
@@ -32,30 +33,12 @@ std::string PrepareStore(int users) {
     CSaveProp store;
     CDataManager& data = store.m_dataManager;
     for (int g = 0; g < kGroups; ++g) {
-        auto* group = new CInfoGroup;
-        group->m_nID = g;
-        group->m_strName = ("group-" + std::to_string(g)).c_str();
-        data.m_groupList.AddTail(group);
-        for (int r = 0; r < 3; ++r) {
-            auto* grant = new CInfoGroupOper;
-            grant->m_nGroupID = g;
-            grant->m_nOperCode = static_cast<int32_t>(kGrantable[(g + r * 3) % 10]);
-            data.m_groupOperList.AddTail(grant);
-        }
+        AddBenchGroup(data, g);
+        for (int r = 0; r < 3; ++r) AddBenchGrant(data, g, kGrantable[(g + r * 3) % 10]);
     }
     for (int u = 0; u < users; ++u) {
-        auto* user = new CInfoUser;
-        user->m_nID = u;
-        user->m_strName = ("operator-" + std::to_string(u)).c_str();
-        user->m_strPassword = "secret";
-        user->m_strRemark = "shift B";
-        data.m_userList.AddTail(user);
-        for (int k = 0; k < 2; ++k) {
-            auto* member = new CInfoGroupUser;
-            member->m_nGroupID = (u + k * 7) % kGroups;
-            member->m_nUserID = u;
-            data.m_groupUserList.AddTail(member);
-        }
+        AddBenchUser(data, u);
+        for (int k = 0; k < 2; ++k) AddBenchMember(data, (u + k * 7) % kGroups, u);
     }
     store.SaveToFile();
     return path;

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "admin_ui/CheckTreeCtrl.h"
-#include "platform/GuiApplication.h"
+#include "support/TreeWindow.h"
 
 namespace {
 
@@ -16,17 +16,7 @@ namespace {
 class CheckTreeCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string whyNot;
-        ASSERT_TRUE(gui::EnsureApplication(&whyNot)) << whyNot;
-        m_window = std::make_unique<QWidget>();
-        QFont font;
-        font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Zen Hei")});
-        font.setPointSize(9);
-        m_window->setFont(font);
-        m_window->resize(240, 240);
-        m_widget = new TreeViewWidget(m_window.get());
-        m_widget->setGeometry(m_window->rect());
+        m_widget = MakeTreeWindow(m_window, QSize(240, 240));
         m_tree.Attach(m_widget);
         const std::pair<const char*, const char*> shape[] = {
             {"A", nullptr}, {"A1", "A"},    {"A1a", "A1"}, {"A1b", "A1"},

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "platform/Cp936.h"
-#include "platform/GuiApplication.h"
 #include "platform/TreeCtrl.h"
+#include "support/TreeWindow.h"
 
 namespace {
 
@@ -35,17 +35,7 @@ protected:
 class TreeCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string whyNot;
-        ASSERT_TRUE(gui::EnsureApplication(&whyNot)) << whyNot;
-        m_window = std::make_unique<QWidget>();
-        QFont font;
-        font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                          QStringLiteral("WenQuanYi Zen Hei")});
-        font.setPointSize(9);
-        m_window->setFont(font);
-        m_window->resize(240, 200);
-        m_widget = new TreeViewWidget(m_window.get());
-        m_widget->setGeometry(m_window->rect());
+        m_widget = MakeTreeWindow(m_window, QSize(240, 200));
         m_tree.Attach(m_widget);
         m_top = m_tree.InsertItem("Top", 0, 0);
         m_mid = m_tree.InsertItem("Mid", 0, 0, m_top);
