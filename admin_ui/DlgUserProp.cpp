@@ -139,14 +139,9 @@ bool CDlgUserProp::AreTextsAcceptable() const {
     return refusal == nullptr;
 }
 
-// Two accounts of one name would make the second unreachable: every lookup by name finds the
-// first. So the name must be free, except that an edited user may keep its own.
+// Only a new user's name must be free; an edited user may keep or take any name.
 bool CDlgUserProp::IsNameTaken() const {
-    const CDataManager& records = m_pStore->m_dataManager;
-    if (!m_bEdit) return records.IsUserNameUsed(m_strName);
-    return FindFirst<CInfoUser>(records.m_userList, [this](const CInfoUser& user) {
-               return user.m_strName == m_strName && user.m_nID != m_nUserID;
-           }) != nullptr;
+    return !m_bEdit && m_pStore->m_dataManager.IsUserNameUsed(m_strName);
 }
 
 bool CDlgUserProp::ComputePeriod() {

@@ -19,7 +19,7 @@ public:
     explicit CDlgUserProp(CSaveProp* store);
 
     CSaveProp* const m_pStore;
-    int32_t m_bEdit = 0;    // an existing user: it may keep its own name
+    int32_t m_bEdit = 0;    // an existing user: the duplicate-name test is skipped
     int32_t m_nUserID = 0;  // the user's number, or the one reserved for a new user
     CString m_strName;      // at most 64 bytes
     CString m_strPassword;  // at most 64 bytes
