@@ -96,9 +96,8 @@ void PropertySheetWindow::TabChosen(int index) {
 CPropertySheet::CPropertySheet(const CString& caption, QWidget* /*parent*/, unsigned selectPage)
     : m_strCaption(caption), m_nActive(static_cast<int>(selectPage)) {}
 
-CPropertySheet::~CPropertySheet() {
-    for (CPropertyPage* page : m_pages) page->DestroyWindow();
-}
+// The pages' windows are gone with DoModal; the pages themselves may already be destroyed.
+CPropertySheet::~CPropertySheet() = default;
 
 void CPropertySheet::AddPage(CPropertyPage* page) { m_pages.push_back(page); }
 
