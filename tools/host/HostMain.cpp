@@ -19,7 +19,7 @@ namespace {
 constexpr int kExitUsage = 2;
 // Names the data folder (<XDG_DATA_HOME>/wardlet) whatever the executable is called.
 constexpr char kApplicationName[] = "wardlet";
-constexpr char kDefaultDataFile[] = "plant.dat";
+constexpr char kDefaultDataFile[] = "rights.dat";  // the command-line host's default too
 // Where `wardlet demo` writes its sample store: the usual subject of the screenshots.
 constexpr char kDemoDataFile[] = "wardlet-demo/plant.dat";
 
@@ -41,8 +41,8 @@ void PrintUsage(std::FILE* out) {
         "A monitoring station that uses libwardlet.so: log in and out, check the operator's right\n"
         "to each operation of the catalogue, and administer the store.\n"
         "\n"
-        "DATA-FILE defaults to $XDG_DATA_HOME/wardlet/plant.dat "
-        "(~/.local/share/wardlet/plant.dat);\n"
+        "DATA-FILE defaults to $XDG_DATA_HOME/wardlet/rights.dat "
+        "(~/.local/share/wardlet/rights.dat);\n"
         "a missing file means the default store. The toolkit's own settings come from the\n"
         "environment (QT_QPA_PLATFORM, DISPLAY), not from the command line.\n"
         "\n"
@@ -91,7 +91,7 @@ std::optional<Options> ParseArguments(int argc, char** argv, std::string* error)
     return options;
 }
 
-// <data folder>/plant.dat, the folder made if it is missing; nothing when it cannot be made.
+// <data folder>/rights.dat, the folder made if it is missing; nothing when it cannot be made.
 std::optional<std::string> DefaultDataPath() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
