@@ -305,3 +305,20 @@ TEST_F(ConfigSheetTest, OrdinaryUsersChangeTheirOwnPassword) {
                                                            "用户不存在或密码错误!"));
     EXPECT_EQ(m_driver->ShownCount(), 5);  // four credential dialogs, one password dialog
 }
+
+TEST_F(ConfigSheetTest, PasswordChangeReachesTheAccountThatMatchedBothNameAndPassword) {
+    {
+        auto store = Stored();
+        AddUser(*store, 3, "dup", "first");
+        AddUser(*store, 4, "dup", "second");
+        ASSERT_EQ(store->SaveToFile(), 1);
+    }
+    RunConfig("dup", "second", [](QWidget* dialog) {
+        TypeInto(dialog, IDC_EDIT_NEW_PWD, "fresh");
+        TypeInto(dialog, IDC_EDIT_CONFIRM, "fresh");
+        Click(dialog, IDOK);
+    });
+    EXPECT_EQ(IsUserExist("dup", "first"), 1);
+    EXPECT_EQ(IsUserExist("dup", "fresh"), 1);
+    EXPECT_EQ(IsUserExist("dup", "second"), 0);
+}
