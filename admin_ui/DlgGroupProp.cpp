@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "admin_ui/ReportList.h"
 #include "module/Notice.h"
 #include "module/WardletApp.h"
 #include "platform/DataExchange.h"
@@ -20,11 +21,6 @@ namespace {
 constexpr uintptr_t kBuildTreeTimer = 1000;
 constexpr uint32_t kBuildTreeDelayMs = 100;
 constexpr uint32_t kBuildTreeMessage = WM_USER + 500;
-
-constexpr unsigned kUserListStyle =
-    LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
-constexpr int kNumberColumnWidth = 40;
-constexpr int kNameColumnWidth = 80;
 
 uint32_t CodeOf(const CInfoOper* oper) { return static_cast<uint32_t>(oper->m_nCode); }
 
@@ -90,9 +86,9 @@ void CDlgGroupProp::OnBuildTree() {
     InsertOperTree(FindRootOper(), TVI_ROOT);
 }
 
-void CDlgGroupProp::OnSelectAllUsers() { CheckAllUsers(true); }
+void CDlgGroupProp::OnSelectAllUsers() { CheckAllRows(m_listUser, true); }
 
-void CDlgGroupProp::OnSelectNoUsers() { CheckAllUsers(false); }
+void CDlgGroupProp::OnSelectNoUsers() { CheckAllRows(m_listUser, false); }
 
 void CDlgGroupProp::OnSelectAllOpers() { CheckOperSubtree(true); }
 
@@ -118,10 +114,7 @@ void CDlgGroupProp::OnOK() {
 }
 
 void CDlgGroupProp::InitUserList() {
-    m_listUser.ModifyStyleEx(0, WS_EX_CLIENTEDGE);
-    m_listUser.SetExtendedStyle(kUserListStyle);
-    m_listUser.InsertColumn(0, Cp936Text("编号"), LVCFMT_CENTER, kNumberColumnWidth);
-    m_listUser.InsertColumn(1, Cp936Text("用户名"), LVCFMT_CENTER, kNameColumnWidth);
+    SetUpReportList(m_listUser, {{"编号", 40}, {"用户名", 80}}, LVS_EX_CHECKBOXES);
 }
 
 void CDlgGroupProp::FillUserList() {
@@ -137,17 +130,10 @@ void CDlgGroupProp::FillUserList() {
     const CObList& users = m_pStore->m_dataManager.m_userList;
     for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
         auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
-        CString number;
-        number.Format("%d", user->m_nID);
-        const int row = m_listUser.InsertItem(m_listUser.GetItemCount(), number);
-        m_listUser.SetItemText(row, 1, user->m_strName);
-        m_listUser.SetItemData(row, reinterpret_cast<uintptr_t>(user));
+        const int row = AppendReportRow(m_listUser, {DecimalText(user->m_nID), user->m_strName},
+                                        reinterpret_cast<uintptr_t>(user));
         m_listUser.SetCheck(row, members.count(user->m_nID) != 0);
     }
-}
-
-void CDlgGroupProp::CheckAllUsers(bool check) {
-    for (int row = 0; row < m_listUser.GetItemCount(); ++row) m_listUser.SetCheck(row, check);
 }
 
 // The item itself and its subtree; the items above it keep their marks.

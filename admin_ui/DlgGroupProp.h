@@ -45,7 +45,6 @@ private:
 
     void InitUserList();
     void FillUserList();
-    void CheckAllUsers(bool check);
     void CheckOperSubtree(bool check);
 
     // The top of the hierarchy (level 1, order 1), or null when the store lacks it.

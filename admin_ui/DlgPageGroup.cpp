@@ -1,6 +1,7 @@
 #include "admin_ui/DlgPageGroup.h"
 
 #include "admin_ui/DlgGroupProp.h"
+#include "admin_ui/ReportList.h"
 #include "resources/ResourceIds.h"
 #include "wardlet/store/SaveProp.h"
 
@@ -9,14 +10,17 @@ CDlgPageGroup::CDlgPageGroup(CSaveProp* store)
 
 bool CDlgPageGroup::IsEditAllowed() const { return m_pStore->m_bEditGroup != 0; }
 
-void CDlgPageGroup::InitList() { SetUpColumns({{"编号", 40}, {"组名", 80}, {"描述", 170}}); }
+void CDlgPageGroup::InitList() {
+    SetUpReportList(m_listGroup, {{"编号", 40}, {"组名", 80}, {"描述", 170}});
+}
 
 void CDlgPageGroup::FillList() {
-    ClearRows();
+    m_listGroup.DeleteAllItems();
     const CObList& groups = Records().m_groupList;
     for (POSITION pos = groups.GetHeadPosition(); pos != nullptr;) {
         auto* group = static_cast<CInfoGroup*>(groups.GetNext(pos));
-        AppendRow({Decimal(group->m_nID), group->m_strName, group->m_strDesc}, reinterpret_cast<uintptr_t>(group));
+        AppendReportRow(m_listGroup, {DecimalText(group->m_nID), group->m_strName, group->m_strDesc},
+                        reinterpret_cast<uintptr_t>(group));
     }
     ShowCount();
 }

@@ -2,17 +2,11 @@
 
 #include <vector>
 
+#include "admin_ui/ReportList.h"
 #include "platform/DataExchange.h"
-#include "resources/Cp936Text.h"
 #include "resources/DialogTemplates.h"
 #include "resources/ResourceIds.h"
 #include "wardlet/store/SaveProp.h"
-
-namespace {
-
-constexpr unsigned kListExStyle = LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_INFOTIP;
-
-}  // namespace
 
 CDlgPageList::CDlgPageList(int templateID, CSaveProp* store, CListCtrl& list, int listID,
                            int editButtonID)
@@ -77,31 +71,9 @@ void CDlgPageList::OnItemChangedList() {
     EnableDlgItem(IDC_BTN_DELETE, enable);
 }
 
-void CDlgPageList::SetUpColumns(std::initializer_list<ListColumn> columns) {
-    m_list.ModifyStyleEx(0, WS_EX_CLIENTEDGE);
-    m_list.SetExtendedStyle(m_list.GetExtendedStyle() | kListExStyle);
-    int index = 0;
-    for (const ListColumn& column : columns) {
-        m_list.InsertColumn(index++, Cp936Text(column.heading), LVCFMT_CENTER, column.width);
-    }
+void CDlgPageList::ShowCount() {
+    SetDlgItemText(IDC_STATIC_COUNT, DecimalText(m_list.GetItemCount()));
 }
-
-void CDlgPageList::ClearRows() { m_list.DeleteAllItems(); }
-
-void CDlgPageList::AppendRow(std::initializer_list<CString> texts, uintptr_t record) {
-    const int row = m_list.InsertItem(m_list.GetItemCount(), *texts.begin());
-    int column = 0;
-    for (const CString& text : texts) m_list.SetItemText(row, column++, text);
-    m_list.SetItemData(row, record);
-}
-
-CString CDlgPageList::Decimal(int32_t number) {
-    CString text;
-    text.Format("%d", number);
-    return text;
-}
-
-void CDlgPageList::ShowCount() { SetDlgItemText(IDC_STATIC_COUNT, Decimal(m_list.GetItemCount())); }
 
 uintptr_t CDlgPageList::FirstSelectedRecord() const {
     intptr_t position = m_list.GetFirstSelectedItemPosition();

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 
 #include "platform/ListCtrl.h"
 #include "platform/PropertyPage.h"
@@ -17,18 +16,13 @@ public:
     CSaveProp* const m_pStore;  // the caller's
 
 protected:
-    struct ListColumn {
-        const char* heading;  // UTF-8
-        int width;            // pixels
-    };
-
     // `list` is the page's list member, bound to control `listID`.
     CDlgPageList(int templateID, CSaveProp* store, CListCtrl& list, int listID, int editButtonID);
 
     CDataManager& Records() const;
     // The store's flag that allows changes to this page's records.
     virtual bool IsEditAllowed() const = 0;
-    // Sets up the columns (with SetUpColumns).
+    // Sets up the columns (see ReportList.h).
     virtual void InitList() = 0;
     // Rebuilds the rows from the store; no row is selected afterwards.
     virtual void FillList() = 0;
@@ -43,13 +37,6 @@ protected:
     void OnCommand(int id) override;
     void OnNotify(const NMHDR& header, long* result) override;
 
-    // Full-row selection, grid lines and info tips, a sunken edge, and centred columns.
-    void SetUpColumns(std::initializer_list<ListColumn> columns);
-    // Empties the list before a refill.
-    void ClearRows();
-    // Appends a row with one text per column and the record as its item data.
-    void AppendRow(std::initializer_list<CString> texts, uintptr_t record);
-    static CString Decimal(int32_t number);
     // Writes the number of rows into the count below the buttons.
     void ShowCount();
     // The record of the first selected row, or 0 when none is selected.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "admin_ui/DlgUserProp.h"
+#include "admin_ui/ReportList.h"
 #include "resources/ResourceIds.h"
 #include "wardlet/store/SaveProp.h"
 
@@ -30,17 +31,18 @@ CDlgPageUser::CDlgPageUser(CSaveProp* store)
 bool CDlgPageUser::IsEditAllowed() const { return m_pStore->m_bEditUser != 0; }
 
 void CDlgPageUser::InitList() {
-    SetUpColumns({{"编号", 40}, {"用户名", 100}, {"备注", 100}, {"密码", 50}});
+    SetUpReportList(m_listUser, {{"编号", 40}, {"用户名", 100}, {"备注", 100}, {"密码", 50}});
 }
 
 void CDlgPageUser::FillList() {
-    ClearRows();
+    m_listUser.DeleteAllItems();
     const CObList& users = Records().m_userList;
     for (POSITION pos = users.GetHeadPosition(); pos != nullptr;) {
         auto* user = static_cast<CInfoUser*>(users.GetNext(pos));
-        AppendRow({Decimal(user->m_nID), user->m_strName, user->m_strRemark,
-                   PasswordMask(user->m_strPassword)},
-                  reinterpret_cast<uintptr_t>(user));
+        AppendReportRow(m_listUser,
+                        {DecimalText(user->m_nID), user->m_strName, user->m_strRemark,
+                         PasswordMask(user->m_strPassword)},
+                        reinterpret_cast<uintptr_t>(user));
     }
     ShowCount();
 }

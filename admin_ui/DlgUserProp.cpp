@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "admin_ui/ReportList.h"
 #include "module/Notice.h"
 #include "module/WardletApp.h"
 #include "platform/DataExchange.h"
@@ -27,11 +28,6 @@ const std::initializer_list<int> kDailyControls = {IDC_STATIC_DAILY_FROM, IDC_DA
 const std::initializer_list<int> kPeriodControls = {
     IDC_STATIC_PERIOD_FROM, IDC_FROM_DATE, IDC_FROM_TIME,
     IDC_STATIC_PERIOD_TO,   IDC_TO_DATE,   IDC_TO_TIME};
-
-constexpr unsigned kGroupListStyle =
-    LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
-constexpr int kNumberColumnWidth = 40;
-constexpr int kNameColumnWidth = 80;
 
 // `date`'s day at the time of day of `clock`, local time.
 CTime OnDayOf(CTime date, CTime clock) {
@@ -109,9 +105,9 @@ void CDlgUserProp::OnValidDaily() { SwitchPeriodKind(kValidDaily); }
 
 void CDlgUserProp::OnValidPeriod() { SwitchPeriodKind(kValidPeriod); }
 
-void CDlgUserProp::OnSelectAllGroups() { CheckAllGroups(true); }
+void CDlgUserProp::OnSelectAllGroups() { CheckAllRows(m_listGroup, true); }
 
-void CDlgUserProp::OnSelectNoGroups() { CheckAllGroups(false); }
+void CDlgUserProp::OnSelectNoGroups() { CheckAllRows(m_listGroup, false); }
 
 void CDlgUserProp::OnOK() {
     if (!UpdateData(true)) return;
@@ -236,10 +232,7 @@ void CDlgUserProp::EnableDlgItems(std::initializer_list<int> ids, bool enable) {
 }
 
 void CDlgUserProp::InitGroupList() {
-    m_listGroup.SetExtendedStyle(kGroupListStyle);
-    m_listGroup.ModifyStyleEx(0, WS_EX_CLIENTEDGE);
-    m_listGroup.InsertColumn(0, Cp936Text("编号"), LVCFMT_CENTER, kNumberColumnWidth);
-    m_listGroup.InsertColumn(1, Cp936Text("组名"), LVCFMT_CENTER, kNameColumnWidth);
+    SetUpReportList(m_listGroup, {{"编号", 40}, {"组名", 80}}, LVS_EX_CHECKBOXES);
 }
 
 void CDlgUserProp::FillGroupList() {
@@ -247,15 +240,8 @@ void CDlgUserProp::FillGroupList() {
     const CObList& groups = m_pStore->m_dataManager.m_groupList;
     for (POSITION pos = groups.GetHeadPosition(); pos != nullptr;) {
         auto* group = static_cast<CInfoGroup*>(groups.GetNext(pos));
-        CString number;
-        number.Format("%d", group->m_nID);
-        const int row = m_listGroup.InsertItem(m_listGroup.GetItemCount(), number);
-        m_listGroup.SetItemText(row, 1, group->m_strName);
-        m_listGroup.SetItemData(row, reinterpret_cast<uintptr_t>(group));
+        const int row = AppendReportRow(m_listGroup, {DecimalText(group->m_nID), group->m_strName},
+                                        reinterpret_cast<uintptr_t>(group));
         m_listGroup.SetCheck(row, theApp.IsGroupUserLinked(m_pStore, m_nUserID, group->m_nID));
     }
-}
-
-void CDlgUserProp::CheckAllGroups(bool check) {
-    for (int row = 0; row < m_listGroup.GetItemCount(); ++row) m_listGroup.SetCheck(row, check);
 }

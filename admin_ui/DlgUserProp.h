@@ -69,5 +69,4 @@ private:
 
     void InitGroupList();
     void FillGroupList();
-    void CheckAllGroups(bool check);
 };

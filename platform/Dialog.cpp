@@ -48,9 +48,7 @@ int CDialog::DoModal() {
     m_window = std::make_unique<DialogWindow>(m_template, this);
     m_nModalResult = IDCANCEL;
     m_bEnded = false;
-    if (OnInitDialog()) {
-        if (QWidget* first = m_window->FirstTabStop()) first->setFocus();
-    }
+    InitWindow();
     if (!m_bEnded) m_window->exec();
     DestroyWindow();
     return m_nModalResult;
@@ -58,6 +56,10 @@ int CDialog::DoModal() {
 
 void CDialog::CreateEmbedded(QWidget* parent) {
     m_window = std::make_unique<DialogWindow>(m_template, this, parent);
+    InitWindow();
+}
+
+void CDialog::InitWindow() {
     if (OnInitDialog()) {
         if (QWidget* first = m_window->FirstTabStop()) first->setFocus();
     }

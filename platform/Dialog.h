@@ -108,6 +108,8 @@ protected:
 private:
     friend class DialogWindow;
     void OnButton(int id);
+    // Runs OnInitDialog and gives the first control the focus unless the dialog took it.
+    void InitWindow();
     static void WindowTimerProc(void*, uint32_t, uintptr_t threadTimer, uint32_t);
 
     const DialogTemplate& m_template;
