@@ -14,6 +14,7 @@
 #include "resources/Cp936Text.h"
 #include "rights/Evaluation.h"
 #include "store/FileMutexHold.h"
+#include "store/StoreFormat.h"
 
 namespace {
 
@@ -23,10 +24,26 @@ struct ReceivingFlag {
     ~ReceivingFlag() { theApp.m_bReceiving = 0; }
 };
 
+// Caps what the host's archive may hand out while a store is received, and gives the host back
+// its own cap afterwards: a peer on a pipe or socket must not drive the memory.
+class ReceiveLimit {
+public:
+    explicit ReceiveLimit(CArchive& archive)
+        : m_archive(archive), m_previous(archive.SetLoadLimit(kMaxStoreBytes)) {}
+    ~ReceiveLimit() { m_archive.SetLoadLimit(m_previous); }
+    ReceiveLimit(const ReceiveLimit&) = delete;
+    ReceiveLimit& operator=(const ReceiveLimit&) = delete;
+
+private:
+    CArchive& m_archive;
+    uint64_t m_previous;
+};
+
 // Reads the transfer form: a list holding one store, which saves itself to the local data file
 // once its body has been read whole. A damaged list therefore stores nothing.
 void ReceiveStore(CArchive& archive) {
     ReceivingFlag receiving;
+    ReceiveLimit limit(archive);
     uint32_t count = archive.ReadCount();
     if (count == 0) return;
     if (count > 1) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "platform/ArchiveTags.h"
 
@@ -73,6 +75,10 @@ void CArchive::Write(const void* bytes, unsigned count) {
 
 void CArchive::Read(void* bytes, unsigned count) {
     if (!m_bLoading) Fail(CArchiveException::writeOnly, "archive: reading from a storing archive");
+    if (count > m_loadLimitLeft) {
+        Fail(CArchiveException::endOfFile, "archive: more data than the load limit allows");
+    }
+    m_loadLimitLeft -= count;
     auto* out = static_cast<unsigned char*>(bytes);
     unsigned buffered = std::min(count, m_bufferFill - m_bufferPos);
     std::memcpy(out, m_buffer.get() + m_bufferPos, buffered);
@@ -100,10 +106,13 @@ void CArchive::Read(void* bytes, unsigned count) {
 
 uint64_t CArchive::BytesRemaining() const {
     uint64_t buffered = m_bufferFill - m_bufferPos;
-    return m_fileBytesLeft > std::numeric_limits<uint64_t>::max() - buffered
-               ? std::numeric_limits<uint64_t>::max()
-               : m_fileBytesLeft + buffered;
+    const uint64_t inFile = m_fileBytesLeft > std::numeric_limits<uint64_t>::max() - buffered
+                                ? std::numeric_limits<uint64_t>::max()
+                                : m_fileBytesLeft + buffered;
+    return std::min(inFile, m_loadLimitLeft);
 }
+
+uint64_t CArchive::SetLoadLimit(uint64_t bytes) { return std::exchange(m_loadLimitLeft, bytes); }
 
 // Numbers: little-endian whatever the host's byte order.
 CArchive& CArchive::operator<<(uint8_t value) {
@@ -182,13 +191,34 @@ CArchive& CArchive::operator>>(CString& text) {
         if (longLength == kHugeTextMarker) *this >> length;
     }
     // Checked before allocating: a damaged prefix must not ask for gigabytes.
+    if (length > kMaxTextLength) {
+        Fail(CArchiveException::endOfFile, "archive: text longer than any store holds");
+    }
     if (length > BytesRemaining()) {
         Fail(CArchiveException::endOfFile, "archive: text runs past the end of data");
     }
-    std::string bytes(length, '\0');
-    Read(bytes.data(), length);
-    text = CString(std::move(bytes));
+    text = CString(ReadTextBytes(length));
     return *this;
+}
+
+std::string CArchive::ReadTextBytes(uint32_t length) {
+    std::string bytes;
+    if (BytesRemaining() != std::numeric_limits<uint64_t>::max()) {
+        bytes.resize(length);
+        Read(bytes.data(), length);
+        return bytes;
+    }
+    // The end is unknown: grow by what has arrived so far (at least 64 KiB), so that a prefix
+    // claiming far more than the peer sends ends at the end of its data, having allocated little.
+    constexpr size_t kFirstStep = 64u << 10;
+    while (bytes.size() < length) {
+        const size_t step =
+            std::min<size_t>(length - bytes.size(), std::max(kFirstStep, bytes.size()));
+        const size_t before = bytes.size();
+        bytes.resize(before + step);
+        Read(bytes.data() + before, static_cast<unsigned>(step));
+    }
+    return bytes;
 }
 
 void CArchive::WriteCount(uint32_t count) {

@@ -16,8 +16,8 @@
 
 namespace {
 
-int OpenLockFile(const std::string& path) {
-    return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+int OpenLockFile(const KernelObjectFolder& folder, const std::string& name) {
+    return openat(folder.fd, name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
 }  // namespace
@@ -26,7 +26,8 @@ int OpenLockFile(const std::string& path) {
 // the kernel drops when the holder dies; threads by `inProcess`, since flock cannot tell two
 // threads of one process apart.
 struct NamedMutex::Shared {
-    Shared(std::string path, int fd) : path(std::move(path)), fd(fd) {}
+    Shared(std::shared_ptr<const KernelObjectFolder> folder, std::string name, int fd)
+        : folder(std::move(folder)), name(std::move(name)), fd(fd) {}
     ~Shared() { close(fd); }
 
     // Takes the flock. Returns false only when another process holds it and `wait` is false. A
@@ -36,7 +37,7 @@ struct NamedMutex::Shared {
         if (inheritedDescription) {
             // A forked child shares its parent's open file description and with it the parent's
             // flock; only a description of its own makes it a separate contender.
-            const int own = OpenLockFile(path);
+            const int own = OpenLockFile(*folder, name);
             if (own >= 0) {
                 close(fd);
                 fd = own;
@@ -60,7 +61,8 @@ struct NamedMutex::Shared {
         inheritedDescription = true;
     }
 
-    const std::string path;
+    const std::shared_ptr<const KernelObjectFolder> folder;
+    const std::string name;  // of the lock file in `folder`
     std::mutex inProcess;
     std::atomic<std::thread::id> owner{};  // read without `inProcess` only to recognise oneself
     int depth = 0;                         // guarded by `inProcess`
@@ -101,8 +103,10 @@ void RegisterForkHandlers() {
 }  // namespace
 
 std::unique_ptr<NamedMutex> NamedMutex::Open(const std::string& name) {
-    const std::string path = KernelObjectPath(name, ".lock");
-    if (path.empty()) return nullptr;
+    std::shared_ptr<const KernelObjectFolder> folder = OpenKernelObjectFolder();
+    if (!folder) return nullptr;
+    std::string fileName = KernelObjectFileName(name, ".lock");
+    const std::string path = folder->path + "/" + fileName;
     RegisterForkHandlers();
 
     std::lock_guard<std::mutex> guard(RegistryMutex());
@@ -116,9 +120,9 @@ std::unique_ptr<NamedMutex> NamedMutex::Open(const std::string& name) {
             return std::unique_ptr<NamedMutex>(new NamedMutex(std::move(shared)));
         }
     }
-    const int fd = OpenLockFile(path);
+    const int fd = OpenLockFile(*folder, fileName);
     if (fd < 0) return nullptr;
-    auto shared = std::make_shared<Shared>(path, fd);
+    auto shared = std::make_shared<Shared>(std::move(folder), std::move(fileName), fd);
     registry[path] = shared;
     return std::unique_ptr<NamedMutex>(new NamedMutex(std::move(shared)));
 }

@@ -25,8 +25,8 @@ struct Record {
     int32_t maximum;
 };
 
-int OpenObjectFile(const std::string& path, int extraFlags) {
-    return open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | extraFlags, 0600);
+int OpenObjectFile(const KernelObjectFolder& folder, const std::string& name, int extraFlags) {
+    return openat(folder.fd, name.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | extraFlags, 0600);
 }
 
 int FlockRetrying(int fd, int operation) {
@@ -69,12 +69,13 @@ bool WriteRecord(int fd, const Record& record) {
 std::unique_ptr<NamedSemaphore> NamedSemaphore::Open(const std::string& name, int initialCount,
                                                      int maximumCount) {
     if (maximumCount < 1 || initialCount < 0 || initialCount > maximumCount) return nullptr;
-    std::string countPath = KernelObjectPath(name, ".count");
-    std::string usersPath = KernelObjectPath(name, ".users");
-    if (countPath.empty() || usersPath.empty()) return nullptr;
+    std::shared_ptr<const KernelObjectFolder> folder = OpenKernelObjectFolder();
+    if (!folder) return nullptr;
+    std::string countName = KernelObjectFileName(name, ".count");
+    std::string usersName = KernelObjectFileName(name, ".users");
 
-    const int countFd = OpenObjectFile(countPath, O_CREAT);
-    const int usersFd = countFd < 0 ? -1 : OpenObjectFile(usersPath, O_CREAT);
+    const int countFd = OpenObjectFile(*folder, countName, O_CREAT);
+    const int usersFd = countFd < 0 ? -1 : OpenObjectFile(*folder, usersName, O_CREAT);
     bool opened = usersFd >= 0 && FlockRetrying(countFd, LOCK_EX) == 0;
     if (opened) {
         // The count guard keeps other openers out while we decide; closers need no guard, and
@@ -94,14 +95,17 @@ std::unique_ptr<NamedSemaphore> NamedSemaphore::Open(const std::string& name, in
         if (countFd >= 0) close(countFd);
         return nullptr;
     }
-    return std::unique_ptr<NamedSemaphore>(new NamedSemaphore(
-        std::move(countPath), std::move(usersPath), countFd, usersFd, initialCount, maximumCount));
+    return std::unique_ptr<NamedSemaphore>(
+        new NamedSemaphore(std::move(folder), std::move(countName), std::move(usersName), countFd,
+                           usersFd, initialCount, maximumCount));
 }
 
-NamedSemaphore::NamedSemaphore(std::string countPath, std::string usersPath, int countFd,
+NamedSemaphore::NamedSemaphore(std::shared_ptr<const KernelObjectFolder> folder,
+                               std::string countName, std::string usersName, int countFd,
                                int usersFd, int initialCount, int maximumCount)
-    : countPath_(std::move(countPath)),
-      usersPath_(std::move(usersPath)),
+    : folder_(std::move(folder)),
+      countName_(std::move(countName)),
+      usersName_(std::move(usersName)),
       initialCount_(initialCount),
       maximumCount_(maximumCount),
       countFd_(countFd),
@@ -118,8 +122,8 @@ bool NamedSemaphore::AdoptAfterFork() const {
     // The inherited descriptors share their open file descriptions, and so their flocks, with
     // the parent: the count guard would not exclude the parent, and the parent's close could end
     // our "users" hold. The inherited hold keeps the object alive until our own one is taken.
-    const int countFd = OpenObjectFile(countPath_, 0);
-    const int usersFd = countFd < 0 ? -1 : OpenObjectFile(usersPath_, 0);
+    const int countFd = OpenObjectFile(*folder_, countName_, 0);
+    const int usersFd = countFd < 0 ? -1 : OpenObjectFile(*folder_, usersName_, 0);
     if (usersFd < 0 || FlockRetrying(usersFd, LOCK_SH) != 0) {
         if (usersFd >= 0) close(usersFd);
         if (countFd >= 0) close(countFd);

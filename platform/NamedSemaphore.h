@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/KernelObjectNames.h"
+
 // A counting semaphore with a maximum count, shared under one name by every process of this OS
 // user, as hosts' kernel semaphores behave. The count is shared state, owned by nobody: one process
 // may take a unit and another give it back.
@@ -46,8 +48,9 @@ public:
     int Count() const;
 
 private:
-    NamedSemaphore(std::string countPath, std::string usersPath, int countFd, int usersFd,
-                   int initialCount, int maximumCount);
+    NamedSemaphore(std::shared_ptr<const KernelObjectFolder> folder, std::string countName,
+                   std::string usersName, int countFd, int usersFd, int initialCount,
+                   int maximumCount);
 
     // Runs `change` on the record under the cross-process guard and writes the record back when
     // `change` returns true. Returns false if the record could not be locked or written.
@@ -58,8 +61,9 @@ private:
     // REQUIRES: `mutex_` held.
     bool AdoptAfterFork() const;
 
-    const std::string countPath_;
-    const std::string usersPath_;
+    const std::shared_ptr<const KernelObjectFolder> folder_;
+    const std::string countName_;  // of the files in `folder_`
+    const std::string usersName_;
     const int initialCount_;  // stands in for a damaged record
     const int maximumCount_;
     mutable std::mutex mutex_;  // flock cannot exclude two threads sharing one descriptor

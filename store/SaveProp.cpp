@@ -77,7 +77,10 @@ int CSaveProp::LoadFromFile() {
     FileBytes bytes;
     {
         FileMutexHold hold;
-        if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) return 0;
+        if (g_strDataSource.IsEmpty() ||
+            !ReadWholeFile(g_strDataSource.Bytes(), &bytes, kMaxStoreBytes)) {
+            return 0;
+        }
     }
     // Parsed where it lies, after the mutex is released: the bytes are already a whole snapshot.
     ByteViewFile file(bytes.data(), bytes.size());

@@ -4,8 +4,19 @@
 // - Texts are zero-terminated byte strings in code page 936, compared exactly (byte for byte,
 //   case-sensitive). A null pointer is taken as an empty text.
 // - Output buffers belong to the caller and carry no size. A buffer of 65 bytes holds any user
-//   name or password the library's dialogs allow (64 bytes and the terminating zero); ModifyPWD
-//   can store longer passwords, and a host that uses it must size its password buffers for them.
+//   name or password the library's dialogs allow (64 bytes and the terminating zero). Exactly two
+//   things can make GetPassed or GetCurUserInfo write more: a password set with
+//   ModifyPWD, which takes any length, and a store received with ReceiveObjListFromArchive whose
+//   names or passwords are longer than 64 bytes (`wardlet receive` and the sync agent name such
+//   records when they receive them). A host that uses either must size its buffers for them.
+// - The data file: a symbolic link at its path is followed only when the link belongs to the
+//   user the process runs as or to root; otherwise loads answer from the defaults and saves are
+//   refused with a message on standard error, the file left as it was. A data file larger than
+//   64 MiB is refused unread, and so is a received store larger than 64 MiB, or any text longer
+//   than 64 MiB, whether it comes from a file, a pipe or a socket.
+// - Every program that uses the library on one data file (every host, the command-line tool and
+//   the sync agent) serialises its reads and writes with a lock on the file "<data file>.lock"
+//   beside it, which the library creates with the data file's permission bits.
 // - Integers and booleans are 32 bits; a boolean result is 1 or 0.
 // - Every function that needs stored data reads the whole data file afresh; nothing loaded is
 //   kept between calls. A missing or unreadable data file is answered from the defaults

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "support/Processes.h"
 #include "support/StoreTest.h"
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
@@ -121,4 +123,81 @@ TEST(ArchiveBuffer, LargeWritesAndReadsCrossTheBuffer) {
     EXPECT_EQ(body, CString(big));
     EXPECT_EQ(tail, 7);
     EXPECT_EQ(reader.BytesRemaining(), 0u);
+}
+
+namespace {
+
+// A text of `length` bytes as a peer sends it: the seven-byte prefix, then the bytes.
+std::string HugePrefixed(uint32_t length, const std::string& body) {
+    std::string bytes = "\xFF\xFF\xFF";
+    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(length >> shift);
+    return bytes + body;
+}
+
+// Sends `bytes` into a fresh pipe from a child process and reads one text from its other end
+// through a CFile, as a host reads another station's stream. Returns the text, or throws.
+CString TextThroughPipe(const std::string& bytes, uint64_t loadLimit = UINT64_MAX) {
+    Pipe pipe;
+    const pid_t sender = Spawn([&] {
+        close(pipe.fds[0]);
+        const bool sent =
+            write(pipe.fds[1], bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return sent ? 0 : 1;
+    });
+    pipe.CloseWriter();
+    CFile file(("/proc/self/fd/" + std::to_string(pipe.fds[0])).c_str(), CFile::modeRead);
+    CArchive ar(&file, CArchive::load);
+    ar.SetLoadLimit(loadLimit);
+    CString text;
+    try {
+        ar >> text;
+    } catch (...) {
+        // The sender may still be writing: it must meet a closed pipe, not wait for us forever.
+        file.Abort();
+        close(pipe.fds[0]);
+        pipe.fds[0] = -1;
+        ExitCode(sender);
+        throw;
+    }
+    EXPECT_EQ(ExitCode(sender), 0);
+    return text;
+}
+
+}  // namespace
+
+// Over a pipe the stream's end is unknown. A 40-byte stream that claims a 0xF0000000-byte text
+// must end at its 40th byte, having allocated little, not zero-fill gigabytes first.
+TEST(ArchivePipe, AClaimedHugeTextEndsWhereTheBytesEnd) {
+    const pid_t reader = SpawnUnderMemoryLimit(512u << 20, [] {
+        try {
+            TextThroughPipe(HugePrefixed(0xF0000000u, std::string(33, 'A')));
+            return 1;
+        } catch (const CArchiveException& error) {
+            return error.m_cause == CArchiveException::endOfFile ? 0 : 2;
+        }
+    });
+    EXPECT_EQ(ExitCode(reader), 0);
+}
+
+TEST(ArchivePipe, ALongTextArrivesWholeInSteps) {
+    std::string body(3 * 1024 * 1024 + 7, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 131 % 251);
+    const CString text = TextThroughPipe(HugePrefixed(static_cast<uint32_t>(body.size()), body));
+    EXPECT_EQ(text.Bytes(), body);
+}
+
+TEST(ArchivePipe, TheLoadLimitStopsAStreamThatSendsMore) {
+    const std::string body(2 * 1024 * 1024, 'x');
+    EXPECT_THROW(TextThroughPipe(HugePrefixed(static_cast<uint32_t>(body.size()), body), 1u << 20),
+                 CArchiveException);
+    EXPECT_EQ(TextThroughPipe(HugePrefixed(5, "hello"), 12).Bytes(), "hello");
+}
+
+TEST(ArchiveText, ATextLongerThanAnyStoreIsRefusedUnread) {
+    try {
+        LoadText(FromHex("FF FF FF 01 00 00 04 41"));  // 64 MiB and one byte
+        ADD_FAILURE();
+    } catch (const CArchiveException& error) {
+        EXPECT_EQ(error.m_cause, CArchiveException::endOfFile);
+    }
 }

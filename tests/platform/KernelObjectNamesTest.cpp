@@ -8,6 +8,9 @@
 #include <fstream>
 
 #include "platform/KernelObjectNames.h"
+#include "platform/NamedMutex.h"
+#include "platform/NamedSemaphore.h"
+#include "support/Processes.h"
 #include "support/RuntimeDirTest.h"
 
 namespace {
@@ -38,7 +41,26 @@ TEST(KernelObjectBaseNameTest, ExecutableBaseNameIsThisProgram) {
     EXPECT_FALSE(ExecutableBaseName().empty());
 }
 
-class KernelObjectDirectoryTest : public RuntimeDirTest {};
+// Gives HOME back after each test, which some of them point elsewhere.
+class KernelObjectDirectoryTest : public RuntimeDirTest {
+protected:
+    void SetUp() override {
+        const char* home = std::getenv("HOME");
+        if (home != nullptr) savedHome_ = home;
+        RuntimeDirTest::SetUp();
+    }
+    void TearDown() override {
+        if (savedHome_.empty()) {
+            unsetenv("HOME");
+        } else {
+            setenv("HOME", savedHome_.c_str(), 1);
+        }
+        RuntimeDirTest::TearDown();
+    }
+
+private:
+    std::string savedHome_;
+};
 
 TEST_F(KernelObjectDirectoryTest, CreatesPrivateDirectoryUnderRuntimeDir) {
     const std::string expected = RuntimeDir() + "/wardlet";
@@ -89,13 +111,58 @@ TEST_F(KernelObjectDirectoryTest, RefusesDirectoryOfAnotherUser) {
     EXPECT_EQ(KernelObjectDirectory(), "");
 }
 
-TEST_F(KernelObjectDirectoryTest, FallsBackToTmpWithoutUsableRuntimeDir) {
-    const std::string fallback = "/tmp/wardlet-" + std::to_string(geteuid());
+// Without a usable runtime folder the objects live in the user's home, where no other user can
+// make the folder first (as anyone could in /tmp).
+TEST_F(KernelObjectDirectoryTest, FallsBackToTheHomeWithoutUsableRuntimeDir) {
+    const std::string home = RuntimeDir() + "/home";
+    ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+    setenv("HOME", home.c_str(), 1);
     const std::string unusable[] = {"relative/dir", RuntimeDir() + "/missing", ""};
     for (const std::string& value : unusable) {
         setenv("XDG_RUNTIME_DIR", value.c_str(), 1);
-        EXPECT_EQ(KernelObjectDirectory(), fallback) << value;
+        EXPECT_EQ(KernelObjectDirectory(), home + "/.cache/wardlet") << value;
     }
+    struct stat st;
+    ASSERT_EQ(lstat((home + "/.cache/wardlet").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+}
+
+// Root after su keeps the user's XDG_RUNTIME_DIR: a folder that belongs to that user, who could
+// swap what root creates there. It is not used.
+TEST_F(KernelObjectDirectoryTest, ARuntimeDirOfAnotherUserIsNotUsed) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give a folder away";
+    const std::string home = RuntimeDir() + "/home";
+    const std::string foreign = RuntimeDir() + "/foreign";
+    ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(foreign.c_str(), 0700), 0);
+    ASSERT_EQ(chown(foreign.c_str(), 65534, 65534), 0);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", foreign.c_str(), 1);
+    EXPECT_EQ(KernelObjectDirectory(), home + "/.cache/wardlet");
+}
+
+// The folder is checked once and then used through its descriptor: swapping it for a link to a
+// folder of someone else's afterwards redirects no object, in this process or in a forked child.
+TEST_F(KernelObjectDirectoryTest, SwappingTheCheckedFolderRedirectsNothing) {
+    const std::string folder = KernelObjectDirectory();
+    ASSERT_FALSE(folder.empty());
+    const std::string moved = RuntimeDir() + "/moved";
+    const std::string elsewhere = RuntimeDir() + "/elsewhere";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(rename(folder.c_str(), moved.c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.c_str(), folder.c_str()), 0);
+
+    auto mutex = NamedMutex::Open("Swapped");
+    ASSERT_NE(mutex, nullptr);
+    const pid_t child = Spawn([&] {
+        mutex->Lock();  // a forked child opens the lock file afresh
+        mutex->Unlock();
+        return NamedSemaphore::Open("SwappedSlot", 1, 1) != nullptr ? 0 : 1;
+    });
+    EXPECT_EQ(ExitCode(child), 0);
+    EXPECT_TRUE(std::filesystem::exists(moved + "/Swapped.lock"));
+    EXPECT_TRUE(std::filesystem::exists(moved + "/SwappedSlot.count"));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
 
 TEST_F(KernelObjectDirectoryTest, PathEscapesSeparatorsSoEveryNameIsOneFile) {

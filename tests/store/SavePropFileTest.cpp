@@ -1,5 +1,7 @@
 // Reading and writing the data file, and forwarding every save.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -9,8 +11,10 @@
 #include <vector>
 
 #include "module/WardletApp.h"
+#include "support/Processes.h"
 #include "support/StoreTest.h"
 #include "wardlet/store/SaveProp.h"
+#include "wardlet/wardlet.h"
 
 namespace {
 
@@ -164,6 +168,23 @@ TEST_F(SavePropFileTest, FailedSaveKeepsTheOldFileAndReportsIt) {
     EXPECT_EQ(store.SaveToFile(), 0);
     g_strDataSource = DataPath().c_str();
     EXPECT_EQ(ReadDataFile(), before);
+}
+
+// A sparse data file of a gigabyte is refused by its size: one question must not cost gigabytes.
+TEST_F(SavePropFileTest, ASparseGigabyteDataFileIsRefusedUnread) {
+    ASSERT_EQ(truncate(DataPath().c_str(), 0), -1);  // not there yet
+    const int fd = open(DataPath().c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{1} << 30), 0);
+    close(fd);
+    SetDataSource(DataPath().c_str());
+    const pid_t asker = SpawnUnderMemoryLimit(512u << 20, [] {
+        CSaveProp store;
+        const bool refused = store.LoadFromFile() == 0;
+        // Answered from the defaults, as for any unreadable file.
+        return refused && IsUserExist("Admin", "4827") == 1 ? 0 : 1;
+    });
+    EXPECT_EQ(ExitCode(asker), 0);
 }
 
 TEST_F(SavePropFileTest, EverySaveIsForwardedAsOneStoreFromWardletDll) {

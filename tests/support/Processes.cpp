@@ -1,6 +1,7 @@
 #include "support/Processes.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,20 @@ pid_t Spawn(const std::function<int()>& body) {
     const pid_t pid = fork();
     if (pid == 0) _exit(body());
     return pid;
+}
+
+pid_t SpawnUnderMemoryLimit(uint64_t bytes, const std::function<int()>& body) {
+    return Spawn([&] {
+#if !defined(__SANITIZE_ADDRESS__)
+        const rlimit limit{bytes, bytes};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) return kOverMemoryLimit;
+#endif
+        const int result = body();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const uint64_t peak = static_cast<uint64_t>(usage.ru_maxrss) * 1024;
+        return peak > bytes ? kOverMemoryLimit : result;
+    });
 }
 
 int ExitCode(pid_t pid) {

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 
 // One-byte messages that order events between processes without sleeping. Each side closes the
@@ -23,6 +24,13 @@ struct Pipe {
 
 // Runs `body` in a child process that exits with its result.
 pid_t Spawn(const std::function<int()>& body);
+
+// Runs `body` in a child process whose memory is held to `bytes`: by RLIMIT_AS, so that a huge
+// allocation fails at once, and, where a sanitizer's reserved address space rules that out, by
+// the peak resident size measured afterwards. The child exits with `body`'s result, or with
+// kOverMemoryLimit when it used more.
+constexpr int kOverMemoryLimit = 99;
+pid_t SpawnUnderMemoryLimit(uint64_t bytes, const std::function<int()>& body);
 
 // Waits for `pid`: its exit status, 128 + the signal that ended it, or -1 if it cannot be waited
 // for.

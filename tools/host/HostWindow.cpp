@@ -8,17 +8,16 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeView>
-#include <array>
+#include <cstring>
 #include <string_view>
 
 #include "OperationTree.h"
 #include "platform/Cp936.h"
+#include "tools/HostTextBuffer.h"
 #include "wardlet/wardlet.h"
 
 namespace {
 
-// More than the 65 bytes the library writes into a name or password buffer.
-constexpr size_t kBufferSize = 128;
 constexpr QSize kInitialSize{960, 640};
 
 QString FromCp936(std::string_view bytes) {
@@ -46,10 +45,10 @@ QString AnswerText(int32_t answer, const char* user) {
 // The logged-in user's name (CP936), or "" when nobody is logged in. The password that comes
 // with it is not wanted, so it does not stay in memory.
 std::string LoggedInUser() {
-    std::array<char, kBufferSize> name{};
-    std::array<char, kBufferSize> password{};
+    HostTextBuffer name;
+    HostTextBuffer password;
     const bool someone = GetCurUserInfo(name.data(), password.data()) == 1;
-    explicit_bzero(password.data(), password.size());
+    explicit_bzero(password.data(), std::strlen(password.data()));
     return someone ? name.data() : "";
 }
 
@@ -72,7 +71,7 @@ HostWindow::HostWindow(QWidget* parent)
 }
 
 void HostWindow::CheckOperation(uint32_t code) {
-    std::array<char, kBufferSize> user{};
+    HostTextBuffer user;
     const int32_t answer = GetPassed(code, user.data());
     operations_->SetAnswer(code, AnswerText(answer, user.data()));
     RefreshStatus();

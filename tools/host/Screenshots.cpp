@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "platform/Cp936.h"
+#include "tools/HostTextBuffer.h"
 #include "platform/MessageBox.h"     // IDOK, IDCANCEL
 #include "platform/PropertySheet.h"  // AFX_IDC_TAB_CONTROL
 #include "resources/ResourceIds.h"
@@ -33,8 +34,6 @@ namespace {
 // How long a window or a filled tree may take to appear, and how often the script looks.
 constexpr qint64 kWaitLimitMs = 5000;
 constexpr int kPollIntervalMs = 20;
-// More than the 65 bytes the library writes into a name or password buffer.
-constexpr size_t kBufferSize = 128;
 // Layout requests cascade from a page up to the sheet, one widget level per round.
 constexpr int kLayoutRounds = 4;
 // After a failure, at most this many nested windows are closed.
@@ -65,16 +64,17 @@ std::string ToCp936(const QString& text) {
 
 // The password the store holds for the administrator (or user) `name`, or nothing.
 std::optional<QString> StoredPassword(const QString& name) {
-    std::array<char, kBufferSize> nameBuffer{};
-    std::array<char, kBufferSize> password{};
+    HostTextBuffer nameBuffer;
+    HostTextBuffer password;
     const std::string bytes = ToCp936(name);
-    if (bytes.empty() || bytes.size() >= nameBuffer.size()) return std::nullopt;
+    if (bytes.empty() || bytes.size() >= HostTextBuffer::kSize) return std::nullopt;
     bytes.copy(nameBuffer.data(), bytes.size());
+    nameBuffer.data()[bytes.size()] = '\0';
     std::optional<QString> result;
     if (GetCurUserInfo(nameBuffer.data(), password.data()) == 1) {
         result = FromCp936(password.data());
     }
-    explicit_bzero(password.data(), password.size());
+    explicit_bzero(password.data(), std::strlen(password.data()));
     return result;
 }
 

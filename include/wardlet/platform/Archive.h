@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +33,8 @@ class CArchive {
 public:
     enum Mode : unsigned { store = 0, load = 1 };
     static constexpr unsigned kDefaultBufferSize = 4096;
+    // The longest text a loading archive takes: longer ones throw endOfFile unread.
+    static constexpr uint32_t kMaxTextLength = 64u << 20;
 
     // The archive reads from or writes to `file`, which must stay open while the archive lives.
     CArchive(CFile* file, unsigned mode, unsigned bufferSize = kDefaultBufferSize);
@@ -54,8 +57,13 @@ public:
     // Raw bytes. Read throws endOfFile unless all `count` bytes are there.
     void Write(const void* bytes, unsigned count);
     void Read(void* bytes, unsigned count);
-    // Bytes that can still be read: what the buffer holds plus what the file holds beyond it.
+    // Bytes that can still be read: what the buffer holds plus what the file holds beyond it,
+    // and no more than the load limit leaves. The maximum of uint64_t when the file's size is
+    // unknown (a pipe, a socket) and no limit is set.
     uint64_t BytesRemaining() const;
+    // Caps the bytes this loading archive hands out from now on at `bytes`; reading past them
+    // throws endOfFile. Returns the cap that was set before (the maximum of uint64_t for none).
+    uint64_t SetLoadLimit(uint64_t bytes);
 
     CArchive& operator<<(uint8_t value);
     CArchive& operator<<(uint16_t value);
@@ -67,7 +75,9 @@ public:
     CArchive& operator>>(uint32_t& value);
 
     // Texts: a length prefix, then the bytes without terminator. A length running past the end of
-    // the stream throws endOfFile before anything is allocated.
+    // the stream, or longer than kMaxTextLength, throws endOfFile before anything is allocated.
+    // Where the stream's end is unknown, the text grows in bounded steps as its bytes arrive, so
+    // memory follows the bytes actually received.
     CArchive& operator<<(const CString& text);
     CArchive& operator>>(CString& text);
 
@@ -94,6 +104,7 @@ private:
     };
 
     void FillBuffer(unsigned wanted);
+    std::string ReadTextBytes(uint32_t length);
     void WriteClass(const CRuntimeClass* pClass);
     const CRuntimeClass* ReadClass(const CRuntimeClass* requested, uint32_t* objectTag);
     uint32_t NextMapIndex();
@@ -109,5 +120,6 @@ private:
     std::unordered_map<const void*, uint32_t> m_storeMap;  // class or object -> index
     std::vector<LoadEntry> m_loadArray;                    // index -> class or object
     bool m_lastObjectWasNew = false;
-    uint64_t m_fileBytesLeft = 0;  // loading: bytes of the file not yet in the buffer
+    uint64_t m_fileBytesLeft = 0;           // loading: bytes of the file not yet in the buffer
+    uint64_t m_loadLimitLeft = UINT64_MAX;  // loading: bytes the caller may still be handed
 };

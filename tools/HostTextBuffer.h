@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "wardlet/platform/Archive.h"
+
+// A buffer for the texts GetCurUserInfo and GetPassed write without a size. No stored or received
+// text is longer than the archive takes, so this one holds any of them; its pages are only
+// touched as far as a text reaches, so the room costs address space, not memory.
+class HostTextBuffer {
+public:
+    static constexpr size_t kSize = size_t{CArchive::kMaxTextLength} + 1;
+
+    HostTextBuffer() : m_bytes(new char[kSize]) { m_bytes[0] = '\0'; }
+    char* data() { return m_bytes.get(); }
+    const char* data() const { return m_bytes.get(); }
+
+private:
+    std::unique_ptr<char[]> m_bytes;
+};
