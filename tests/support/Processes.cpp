@@ -30,17 +30,26 @@ pid_t Spawn(const std::function<int()>& body) {
     return pid;
 }
 
+namespace {
+
+uint64_t PeakResidentBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+}  // namespace
+
 pid_t SpawnUnderMemoryLimit(uint64_t bytes, const std::function<int()>& body) {
     return Spawn([&] {
 #if !defined(__SANITIZE_ADDRESS__)
         const rlimit limit{bytes, bytes};
         if (setrlimit(RLIMIT_AS, &limit) != 0) return kOverMemoryLimit;
 #endif
+        // A forked child starts with its parent's peak; only what the body adds counts.
+        const uint64_t before = PeakResidentBytes();
         const int result = body();
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        const uint64_t peak = static_cast<uint64_t>(usage.ru_maxrss) * 1024;
-        return peak > bytes ? kOverMemoryLimit : result;
+        return PeakResidentBytes() - before > bytes ? kOverMemoryLimit : result;
     });
 }
 
