@@ -1,18 +1,24 @@
 // Islegal and GetPassed against stores of growing size, beside the floor of a design that reads
-// the whole data file on every call: open, read and close of the same file.
+// the whole data file on every call: open, read and close of the same file. Steady questions are
+// asked of a file that has settled and not changed since, so the index answers them; the first
+// question after a change reads the file again.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/BenchStore.h"
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
+#include "store/RightCheckIndex.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -23,13 +29,16 @@ constexpr uint32_t kQueriedCode = 0x01010302;  // measuring-point settings, unde
 const uint32_t kGrantable[] = {0x01010100, 0x01010200, 0x01010300, 0x01020200, 0x01030100,
                                0x01030200, 0x01040100, 0x01040200, 0x01040400, 0x01050100};
 
-// Writes a store of `users` users, each in two of twenty groups, each group holding three rights.
+// Writes a store of `users` users, each in two of twenty groups, each group holding three rights,
+// once per run, and waits until the file has settled: until then every question reads it.
 std::string PrepareStore(int users) {
     std::string dir = std::filesystem::temp_directory_path() / "wardlet-bench";
     std::filesystem::create_directories(dir);
     std::string path = dir + "/users-" + std::to_string(users) + ".dat";
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     SetDataSource(path.c_str());
+    static std::set<int> prepared;
+    if (!prepared.insert(users).second) return path;
     CSaveProp store;
     CDataManager& data = store.m_dataManager;
     for (int g = 0; g < kGroups; ++g) {
@@ -41,12 +50,18 @@ std::string PrepareStore(int users) {
         for (int k = 0; k < 2; ++k) AddBenchMember(data, (u + k * 7) % kGroups, u);
     }
     store.SaveToFile();
+    std::this_thread::sleep_for(std::chrono::nanoseconds(kSettledAfterNs + 100'000'000));
     return path;
+}
+
+void CountMemory(benchmark::State& state, const std::string& path) {
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
+    state.counters["index_bytes"] = static_cast<double>(GetRightCheckIndexStats().bytesHeld);
 }
 
 void BM_Islegal(benchmark::State& state) {
     int users = static_cast<int>(state.range(0));
-    PrepareStore(users);
+    const std::string path = PrepareStore(users);
     // The last user, whose groups grant "operate": every lookup walks the whole list.
     std::string name = "operator-" + std::to_string(users - 1);
     if (Islegal(name.c_str(), "secret", kQueriedCode) != 1) {
@@ -55,6 +70,29 @@ void BM_Islegal(benchmark::State& state) {
     }
     for (auto _ : state) {
         benchmark::DoNotOptimize(Islegal(name.c_str(), "secret", kQueriedCode));
+    }
+    CountMemory(state, path);
+}
+
+// The first question after the file changed: it is read and scanned again. The change here is a
+// new modification time, which changes the file's identity as any writer would.
+void BM_IslegalAfterChange(benchmark::State& state) {
+    int users = static_cast<int>(state.range(0));
+    // A copy, so that the settled file of the steady questions stays settled.
+    const std::string settled = PrepareStore(users);
+    const std::string path = settled + ".changing";
+    std::filesystem::copy_file(settled, path, std::filesystem::copy_options::overwrite_existing);
+    SetDataSource(path.c_str());
+    std::string name = "operator-" + std::to_string(users - 1);
+    const uint64_t readsBefore = GetRightCheckIndexStats().fileReads;
+    for (auto _ : state) {
+        state.PauseTiming();
+        utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(Islegal(name.c_str(), "secret", kQueriedCode));
+    }
+    if (GetRightCheckIndexStats().fileReads - readsBefore != state.iterations()) {
+        state.SkipWithError("a question after a change was not read afresh");
     }
 }
 
@@ -97,6 +135,7 @@ void BM_RawReadFloor(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Islegal)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IslegalAfterChange)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetPassedLoggedIn)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawReadFloor)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 

@@ -1,5 +1,7 @@
 #include "module/Credentials.h"
 
+#include <algorithm>
+
 #include "rights/Evaluation.h"
 #include "store/RightCheckScan.h"
 #include "wardlet/store/SaveProp.h"
@@ -40,4 +42,12 @@ CInfoUser* FindUserByCredentials(const CSaveProp& store, const CString& name,
 bool CheckCredentials(const CSaveProp& store, const CString& name, const CString& password) {
     return IsAdministrator(store, name, password) ||
            FindUserByCredentials(store, name, password) != nullptr;
+}
+
+bool CheckCredentials(const RightCheckFacts& facts, const CString& name, const CString& password) {
+    if (IsAdministrator(facts, name, password)) return true;
+    if (!facts.userFound) return false;
+    return facts.userPassword == password ||
+           std::find(facts.laterPasswords.begin(), facts.laterPasswords.end(), password) !=
+               facts.laterPasswords.end();
 }

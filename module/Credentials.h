@@ -10,6 +10,8 @@ struct RightCheckFacts;
 
 // True if the pair is the administrator's, or if some user has both that name and that password.
 bool CheckCredentials(const CSaveProp& store, const CString& name, const CString& password);
+// The same from the facts scanned for `name` out of the data file.
+bool CheckCredentials(const RightCheckFacts& facts, const CString& name, const CString& password);
 // True if the pair is exactly the administrator's, in a loaded store or in the facts scanned
 // from the data file.
 bool IsAdministrator(const CSaveProp& store, const CString& name, const CString& password);

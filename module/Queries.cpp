@@ -1,4 +1,5 @@
-// Permission queries: each loads a fresh store, answers from it and discards it.
+// Permission queries. Each answers as reading the data file at that moment would; the questions
+// about users are answered from the process's index of the file while the file is unchanged.
 #include <cstring>
 
 #include "admin_ui/DlgLogin.h"
@@ -9,7 +10,7 @@
 #include "platform/Cp936.h"
 #include "resources/Cp936Text.h"
 #include "rights/Evaluation.h"
-#include "store/RightCheckScan.h"
+#include "store/RightCheckIndex.h"
 
 namespace {
 
@@ -52,8 +53,8 @@ int32_t Islegal(const char* user, const char* password, uint32_t code) {
     return GuardExport("Islegal", 0, [&] {
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
-        // Answered from a scan of the file's bytes: the same answer as loading the store,
-        // without building every record for one question.
+        // Answered from the facts scanned out of the file's bytes: the same answer as loading
+        // the store, without building every record for one question.
         return IsAllowed(LoadRightCheckFacts(name), name, HostText(password), code) ? 1 : 0;
     });
 }
@@ -78,15 +79,13 @@ int32_t GetUserTimeSect(const char* user, int32_t* kind, int32_t* from, int32_t*
         outKind = outFrom = outTo = 0;
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
-        CSaveProp store;
-        store.LoadFromFile();
+        const RightCheckFacts facts = LoadRightCheckFacts(name);
         // The administrator's account is permanent.
-        if (name == store.m_strAdminName) return 1;
-        const CInfoUser* record = store.m_dataManager.FindUserByName(name);
-        if (record == nullptr) return 0;
-        outKind = record->m_nTimeSectType;
-        outFrom = record->m_tFrom;
-        outTo = record->m_tTo;
+        if (name == facts.adminName) return 1;
+        if (!facts.userFound) return 0;
+        outKind = facts.timeSectType;
+        outFrom = facts.from;
+        outTo = facts.to;
         return 1;
     });
 }
@@ -95,9 +94,7 @@ int32_t IsUserExist(const char* user, const char* password) {
     return GuardExport("IsUserExist", 0, [&] {
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
-        CSaveProp store;
-        store.LoadFromFile();
-        return CheckCredentials(store, name, HostText(password)) ? 1 : 0;
+        return CheckCredentials(LoadRightCheckFacts(name), name, HostText(password)) ? 1 : 0;
     });
 }
 
@@ -111,15 +108,13 @@ int32_t GetCurUserInfo(char* nameBuffer, char* passwordBuffer) {
             CopyToHostBuffer(passwordBuffer, theApp.m_strCurPassword);
             return 1;
         }
-        CSaveProp store;
-        store.LoadFromFile();
-        if (name == store.m_strAdminName) {
-            CopyToHostBuffer(passwordBuffer, store.m_strAdminPassword);
+        const RightCheckFacts facts = LoadRightCheckFacts(name);
+        if (name == facts.adminName) {
+            CopyToHostBuffer(passwordBuffer, facts.adminPassword);
             return 1;
         }
-        const CInfoUser* record = store.m_dataManager.FindUserByName(name);
-        if (record == nullptr) return 0;
-        CopyToHostBuffer(passwordBuffer, record->m_strPassword);
+        if (!facts.userFound) return 0;
+        CopyToHostBuffer(passwordBuffer, facts.userPassword);
         return 1;
     });
 }

@@ -3,6 +3,7 @@
 #include "module/LoginSession.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/GuiApplication.h"
+#include "store/RightCheckIndex.h"
 #include "wardlet/store/SaveProp.h"
 
 CWardletApp::CWardletApp() : CWinApp("Wardlet") {}
@@ -16,6 +17,7 @@ bool CWardletApp::InitInstance() {
 
 int CWardletApp::ExitInstance() {
     StopLogoutTimer();
+    DropRightCheckIndex();
     gui::ReleaseApplication();
     m_hSemaphore.reset();
     g_hFileMutex.reset();

@@ -202,8 +202,23 @@ void DataFileLock::BumpChangeCounter() {
     } while (written < 0 && errno == EINTR);
 }
 
+uint64_t DataFileLock::ChangeCounter() const {
+    const int fd = Hold().fd;
+    return fd >= 0 ? ReadCounter(fd) : 0;
+}
+
 uint64_t ReadChangeCounter(const std::string& dataPath) {
-    if (dataPath.empty()) return 0;
+    const int fd = OpenChangeCounter(dataPath);
+    if (fd < 0) return 0;
+    const uint64_t counter = ReadCounter(fd);
+    close(fd);
+    return counter;
+}
+
+uint64_t ReadChangeCounter(int counterFd) { return ReadCounter(counterFd); }
+
+int OpenChangeCounter(const std::string& dataPath) {
+    if (dataPath.empty()) return -1;
     struct stat st;
     int fd = -1;
     if (lstat(dataPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
@@ -211,12 +226,9 @@ uint64_t ReadChangeCounter(const std::string& dataPath) {
     } else {
         // Through a link the lock file lies beside the link's target.
         FileLocation location;
-        if (!LocateFile(dataPath, &location, nullptr)) return 0;
+        if (!LocateFile(dataPath, &location, nullptr)) return -1;
         fd = openat(location.FolderFd(), (location.Name() + kLockSuffix).c_str(),
                     O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return 0;
     }
-    const uint64_t counter = ReadCounter(fd);
-    close(fd);
-    return counter;
+    return fd;
 }

@@ -33,6 +33,8 @@ public:
 
     // Adds one to the change counter. Does nothing when no lock file is held.
     void BumpChangeCounter();
+    // The change counter in the held lock file; 0 when no lock file is held.
+    uint64_t ChangeCounter() const;
 
     // The data file's location as resolved when the outermost hold was taken, or null.
     const FileLocation* Location() const;
@@ -43,3 +45,7 @@ private:
 
 // The data file's change counter, read without waiting for the lock; 0 when there is no lock file.
 uint64_t ReadChangeCounter(const std::string& dataPath);
+// The same in two steps, for a reader that asks often: the lock file opened for reading only
+// (never locked through this descriptor), or -1 when there is none; and the counter read from it.
+int OpenChangeCounter(const std::string& dataPath);
+uint64_t ReadChangeCounter(int counterFd);

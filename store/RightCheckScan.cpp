@@ -4,10 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "module/WardletApp.h"
 #include "platform/ArchiveTags.h"
-#include "platform/AtomicFile.h"
-#include "store/FileMutexHold.h"
 #include "store/Scramble.h"
 #include "wardlet/store/InfoGroup.h"
 #include "wardlet/store/InfoGroupOper.h"
@@ -50,6 +47,7 @@ public:
 
     bool ok() const { return m_ok; }
     size_t Remaining() const { return static_cast<size_t>(m_end - m_pos); }
+    const unsigned char* Here() const { return m_pos; }
 
     const unsigned char* Take(size_t count) {
         if (count > Remaining()) return Fail();
@@ -131,9 +129,17 @@ private:
         if (!m_in.ok()) return;
         for (uint32_t remaining = m_in.Count(); remaining > 0 && m_in.ok(); --remaining) {
             uint16_t tag = m_in.U16();
-            // Most elements repeat the short reference to their list's class.
-            bool known = tag == m_shortClassTag[listClass] && tag != 0;
-            if (!known && !ElementTag(tag, listClass, runtimeClass)) return;
+            // Most elements repeat the reference to their list's class: in 16 bits while the
+            // archive's indices are small, else after the big-object tag in 32 bits.
+            if (tag == m_shortClassTag[listClass] && tag != 0) {
+                // known
+            } else if (tag == kBigObjectTag) {
+                uint32_t fullTag = m_in.U32();
+                bool known = fullTag == m_bigClassTag[listClass] && fullTag != 0;
+                if (!known && !ClassReference(fullTag, listClass)) return;
+            } else if (!ElementTag(tag, listClass, runtimeClass)) {
+                return;
+            }
             ++m_mapCount;  // the element itself
             if (!body()) return;
         }
@@ -142,16 +148,23 @@ private:
     // An element of a list that owns its records: a new object of the list's class, announced by
     // that class's first appearance or by a reference to it. Nulls and references to objects
     // read before are damage.
+    // `tag` is a 16-bit tag other than the big-object tag.
     bool ElementTag(uint16_t tag, ListClass listClass, const CRuntimeClass* runtimeClass) {
-        uint32_t fullTag = tag == kBigObjectTag ? m_in.U32()
-                                                : (static_cast<uint32_t>(tag & kClassTag) << 16) |
-                                                      (tag & ~kClassTag);
         if (!m_in.ok()) return false;
         if (tag == kNewClassTag) return NewClass(listClass, runtimeClass);
+        uint32_t fullTag = (static_cast<uint32_t>(tag & kClassTag) << 16) | (tag & ~kClassTag);
+        if (!ClassReference(fullTag, listClass)) return false;
+        m_shortClassTag[listClass] = tag;
+        return true;
+    }
+
+    // A reference to a class read before, in its 32-bit form.
+    bool ClassReference(uint32_t fullTag, ListClass listClass) {
+        if (!m_in.ok()) return false;
         if ((fullTag & kBigClassTag) == 0) return Fail();
         uint32_t index = fullTag & ~kBigClassTag;
         if (!IsClassAt(index, listClass)) return Fail();
-        if (tag != kBigObjectTag) m_shortClassTag[listClass] = tag;
+        m_bigClassTag[listClass] = fullTag;
         return true;
     }
 
@@ -186,14 +199,25 @@ private:
 
     // A record counts only once its whole body has been read, as a loaded record does.
     bool User() {
-        const unsigned char* id = m_in.Take(4);
-        std::string_view name = m_in.Text();
-        std::string_view password = m_in.Text();
-        m_in.Text();  // remark
-        const unsigned char* period = m_in.Take(12);
-        if (!m_in.ok()) return false;
-        if (!m_facts.userFound && name.size() == m_scrambledName.View().size() &&
-            SameBytes(name.data(), m_scrambledName.GetString(), name.size())) {
+        const unsigned char* id = m_in.Here();
+        std::string_view name;
+        std::string_view password;
+        const unsigned char* period = nullptr;
+        if (!ShortTextsUser(&name, &password, &period)) {
+            m_in.Take(4);
+            name = m_in.Text();
+            password = m_in.Text();
+            m_in.Text();  // remark
+            period = m_in.Take(12);
+            if (!m_in.ok()) return false;
+        }
+        if (name.size() != m_scrambledName.View().size() ||
+            !SameBytes(name.data(), m_scrambledName.GetString(), name.size())) {
+            return true;
+        }
+        if (m_facts.userFound) {
+            m_facts.laterPasswords.push_back(ScrambleString(CString(std::string(password))));
+        } else {
             m_facts.userFound = true;
             m_facts.userID = static_cast<int32_t>(Load32(id));
             m_facts.userPassword = ScrambleString(CString(std::string(password)));
@@ -201,6 +225,29 @@ private:
             m_facts.from = static_cast<int32_t>(Load32(period + 4));
             m_facts.to = static_cast<int32_t>(Load32(period + 8));
         }
+        return true;
+    }
+
+    // The common user record, whose three texts have one-byte lengths and which lies whole
+    // within the bytes, read with one bounds check per field. Anything else is left to the
+    // general reads, and nothing is consumed.
+    bool ShortTextsUser(std::string_view* name, std::string_view* password,
+                        const unsigned char** period) {
+        const unsigned char* at = m_in.Here();
+        const size_t remaining = m_in.Remaining();
+        size_t offset = 4;  // the number
+        size_t texts[3][2];
+        for (auto& text : texts) {
+            if (offset >= remaining || at[offset] == kLongTextMarker) return false;
+            text[0] = offset + 1;
+            text[1] = at[offset];
+            offset = text[0] + text[1];
+        }
+        if (remaining < offset || remaining - offset < 12) return false;
+        *name = std::string_view(reinterpret_cast<const char*>(at + texts[0][0]), texts[0][1]);
+        *password = std::string_view(reinterpret_cast<const char*>(at + texts[1][0]), texts[1][1]);
+        *period = at + offset;
+        m_in.Take(offset + 12);
         return true;
     }
 
@@ -236,6 +283,7 @@ private:
     CString m_scrambledName;
     uint32_t m_mapCount = 1;           // the archive's next index; 0 is the null tag
     uint16_t m_shortClassTag[4] = {};  // per list: a class tag known to name its class
+    uint32_t m_bigClassTag[4] = {};    // the same in the 32-bit form that follows kBigObjectTag
     std::vector<ClassEntry> m_classes;
     RightCheckFacts m_facts;
 };
@@ -244,15 +292,4 @@ private:
 
 RightCheckFacts ScanForRightCheck(const unsigned char* file, size_t size, const CString& userName) {
     return Scanner(file, size, userName).Run();
-}
-
-RightCheckFacts LoadRightCheckFacts(const CString& userName) {
-    FileBytes bytes;
-    {
-        FileMutexHold hold;
-        if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) {
-            return RightCheckFacts();
-        }
-    }
-    return ScanForRightCheck(bytes.data(), bytes.size(), userName);
 }

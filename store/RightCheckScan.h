@@ -22,6 +22,9 @@ struct RightCheckFacts {
     int32_t timeSectType = 0;
     int32_t from = 0;
     int32_t to = 0;
+    // The passwords of later users of the same name, in file order: a credential check accepts
+    // any of them, while the evaluation takes the first user only.
+    std::vector<CString> laterPasswords;
     // Groups the user belongs to, and the codes granted to any of them, as far as read.
     std::vector<int32_t> userGroups;
     std::vector<uint32_t> grantedCodes;
@@ -31,5 +34,3 @@ struct RightCheckFacts {
 
 // Scans the data file's bytes for what a question about `userName` needs.
 RightCheckFacts ScanForRightCheck(const unsigned char* file, size_t size, const CString& userName);
-// Reads the data file under the file mutex and scans it; a missing file gives the defaults.
-RightCheckFacts LoadRightCheckFacts(const CString& userName);

@@ -25,7 +25,7 @@ const Query kQueries[] = {
     {"alice", "a", 0x01010201},    {"alice", "a", 0x01020000},    {"alice", "x", 0x01010201},
     {"bob", "b", 0x01040201},      {"bob", "b", 0x01060000},      {"eve", "e", 0x01010100},
     {"nobody", "", 0x01000000},    {"Admin", "4827", 0xDEADBEEF}, {"root", "toor", 0x01000000},
-    {"dup", "second", 0x01050100},
+    {"dup", "second", 0x01050100}, {"dup", "first", 0x01010201},  {"dup", "third", 0x01010201},
 };
 
 // Loads as a data file is loaded: a damaged file keeps what was read before the damage.
@@ -44,6 +44,40 @@ int AnswerByLoading(const std::vector<unsigned char>& bytes, const Query& q) {
     Load(bytes, store);
     if (IsAdministrator(store, q.name, q.password)) return -1;
     return CheckUserRight(store, q.name, q.password, q.code);
+}
+
+// What IsUserExist, GetUserTimeSect and GetCurUserInfo read about a name: whether the pair passes
+// the credential check, and the first user's validity period and password.
+struct Account {
+    bool credentials;
+    bool found;
+    int32_t kind;
+    int32_t from;
+    int32_t to;
+    std::string password;
+
+    bool operator==(const Account&) const = default;
+};
+
+Account AccountByLoading(const std::vector<unsigned char>& bytes, const Query& q) {
+    CSaveProp store;
+    Load(bytes, store);
+    Account account{CheckCredentials(store, q.name, q.password), false, 0, 0, 0, ""};
+    if (const CInfoUser* user = store.m_dataManager.FindUserByName(q.name)) {
+        account = {account.credentials, true,        user->m_nTimeSectType,
+                   user->m_tFrom,       user->m_tTo, user->m_strPassword.Bytes()};
+    }
+    return account;
+}
+
+Account AccountByScanning(const std::vector<unsigned char>& bytes, const Query& q) {
+    RightCheckFacts facts = ScanForRightCheck(bytes.data(), bytes.size(), q.name);
+    Account account{CheckCredentials(facts, q.name, q.password), false, 0, 0, 0, ""};
+    if (facts.userFound) {
+        account = {account.credentials, true,     facts.timeSectType,
+                   facts.from,          facts.to, facts.userPassword.Bytes()};
+    }
+    return account;
 }
 
 int32_t LogoutMinutesByLoading(const std::vector<unsigned char>& bytes) {
@@ -69,6 +103,7 @@ protected:
         AddUser(store, 2, "eve", "e", 2, 0, 10);  // expired long ago
         AddUser(store, 3, "dup", "first");
         AddUser(store, 4, "dup", "second");
+        AddUser(store, 6, "dup", "third", 2, 0, 10);
         AddUser(store, -1, "ghost", "g");
         AddGroup(store, 0, "ops");
         AddGroup(store, 1, "sys");
@@ -87,6 +122,8 @@ protected:
         for (const Query& q : kQueries) {
             ASSERT_EQ(AnswerByScanning(bytes, q), AnswerByLoading(bytes, q))
                 << what << " " << q.name << " " << std::hex << q.code;
+            ASSERT_EQ(AccountByScanning(bytes, q), AccountByLoading(bytes, q))
+                << what << " " << q.name << " " << q.password;
         }
         ASSERT_EQ(ScanForRightCheck(bytes.data(), bytes.size(), "").logoutMinutes,
                   LogoutMinutesByLoading(bytes))
@@ -100,6 +137,10 @@ TEST_F(RightCheckScanTest, AgreesOnAWholeStore) {
     ExpectAgreement(RichStore(), "whole");
     ExpectAgreement({}, "empty");
     EXPECT_EQ(AnswerByScanning(RichStore(), kQueries[0]), kRightGranted);
+    // Of two accounts of one name, the first is evaluated, and either's password is a credential.
+    const Account later = AccountByScanning(RichStore(), {"dup", "third", 0});
+    EXPECT_TRUE(later.credentials);
+    EXPECT_EQ(later.password, "first");
 }
 
 TEST_F(RightCheckScanTest, AgreesOnEveryPrefix) {
