@@ -4,8 +4,8 @@
 // - BM_SaveWithOutbox/N and BM_SaveWithoutOutbox/N: one ModifyPWD with and without a sync
 //   configuration; the difference is what the outbox adds to a save.
 #include <benchmark/benchmark.h>
-#include <sys/inotify.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +33,8 @@ struct Site {
         broker = std::make_unique<Broker>(dir + "/broker");
         const Bytes data = DataFileWithUsers(users);
         for (const char* name : {"a", "b"}) {
-            stations.push_back(std::make_unique<Station>(dir, name, "bench", broker->Url(),
-                                                         dir + "/site.key"));
+            stations.push_back(
+                std::make_unique<Station>(dir, name, "bench", broker->Url(), dir + "/site.key"));
             WriteFileBytes(stations.back()->dataFile, data);
             stations.back()->StartAgent();
         }
@@ -105,8 +105,16 @@ void BM_SaveToPeer(benchmark::State& state) {
         state.counters["p99_ms"] = Percentile(samples, 0.99);
     }
 }
-BENCHMARK(BM_SaveToPeer)->Arg(1000)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveToPeer)->Arg(100000)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveToPeer)
+    ->Arg(1000)
+    ->Iterations(200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveToPeer)
+    ->Arg(100000)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void SaveLoop(benchmark::State& state, bool withOutbox) {
     const std::string dir = ScratchDir();

@@ -17,7 +17,8 @@
 namespace {
 
 void Complain(const std::string& what) {
-    std::fprintf(stderr, "mirrorpost: the store was saved but not queued for the other stations: %s\n",
+    std::fprintf(stderr,
+                 "mirrorpost: the store was saved but not queued for the other stations: %s\n",
                  what.c_str());
 }
 

@@ -16,11 +16,10 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
 #include <set>
-
-#include <nlohmann/json.hpp>
 
 #include "platform/AtomicFile.h"
 #include "sync/Outbox.h"
@@ -168,8 +167,8 @@ Agent::~Agent() {
 }
 
 bool Agent::Start() {
-    for (const std::string& folder : {config_.stateDir, config_.OutboxDir(),
-                                      config_.SupersededDir()}) {
+    for (const std::string& folder :
+         {config_.stateDir, config_.OutboxDir(), config_.SupersededDir()}) {
         if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
             Log("cannot create %s: %s", folder.c_str(), std::strerror(errno));
             return false;
@@ -223,12 +222,13 @@ void Agent::WriteStatus() {
         {"phase", PhaseName(phase_)},
         {"site", config_.site},
         {"station", config_.station},
-        {"broker", {{"url", config_.broker.url}, {"connected", connected_},
-                    {"error", brokerError_}}},
-        {"held", {{"counter", state_.held.counter}, {"station", state_.held.station},
-                  {"wall_time_ms", state_.heldWallTimeMs}}},
-        {"published", {{"counter", state_.published.counter},
-                       {"acked", state_.publishedAcked}}},
+        {"broker",
+         {{"url", config_.broker.url}, {"connected", connected_}, {"error", brokerError_}}},
+        {"held",
+         {{"counter", state_.held.counter},
+          {"station", state_.held.station},
+          {"wall_time_ms", state_.heldWallTimeMs}}},
+        {"published", {{"counter", state_.published.counter}, {"acked", state_.publishedAcked}}},
         {"refused", refused_},
         {"superseded_kept", supersededKept_},
         {"apply_pending", pendingApply_.has_value()},
@@ -244,8 +244,8 @@ void Agent::WriteStatus() {
 
 void Agent::SaveState() {
     std::string error;
-    if (!SaveReplicaState(StatePath(), state_, &error)) Log("cannot save the state: %s",
-                                                            error.c_str());
+    if (!SaveReplicaState(StatePath(), state_, &error))
+        Log("cannot save the state: %s", error.c_str());
 }
 
 bool Agent::SetUpClient() {
@@ -258,15 +258,16 @@ bool Agent::SetUpClient() {
     }
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!config_.broker.username.empty() &&
-        mosquitto_username_pw_set(client_, config_.broker.username.c_str(),
-                                  config_.broker.passwordFile.empty() ? nullptr
-                                                                      : password_.c_str()) !=
+        mosquitto_username_pw_set(
+            client_, config_.broker.username.c_str(),
+            config_.broker.passwordFile.empty() ? nullptr : password_.c_str()) !=
             MOSQ_ERR_SUCCESS) {
         Log("%s: key 'broker.username': refused by the client library", config_.path.c_str());
         return false;
     }
     if (config_.broker.tls) {
-        const char* caFile = config_.broker.caFile.empty() ? nullptr : config_.broker.caFile.c_str();
+        const char* caFile =
+            config_.broker.caFile.empty() ? nullptr : config_.broker.caFile.c_str();
         const char* caPath = caFile == nullptr ? "/etc/ssl/certs" : nullptr;
         const int rc = mosquitto_tls_set(client_, caFile, caPath, nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
@@ -293,18 +294,18 @@ bool Agent::SetUpClient() {
     mosquitto_message_v5_callback_set(
         client_, [](mosquitto*, void* self, const mosquitto_message* message,
                     const mosquitto_property*) { static_cast<Agent*>(self)->OnMessage(message); });
-    mosquitto_subscribe_v5_callback_set(
-        client_, [](mosquitto*, void* self, int, int count, const int* granted,
-                    const mosquitto_property*) {
-            Agent* agent = static_cast<Agent*>(self);
-            if (count < 1 || granted[0] > 2) {
-                agent->ScheduleReconnect("the broker refused the subscription");
-                return;
-            }
-            agent->lastMessageAt_ = Clock::now();
-            agent->ownRetainedSeen_ = false;
-            agent->SetPhase(AgentPhase::kCatchingUp, "subscribed to " + agent->config_.SiteFilter());
-        });
+    mosquitto_subscribe_v5_callback_set(client_, [](mosquitto*, void* self, int, int count,
+                                                    const int* granted, const mosquitto_property*) {
+        Agent* agent = static_cast<Agent*>(self);
+        if (count < 1 || granted[0] > 2) {
+            agent->ScheduleReconnect("the broker refused the subscription");
+            return;
+        }
+        agent->lastMessageAt_ = Clock::now();
+        agent->ownRetainedSeen_ = false;
+        agent->SetPhase(AgentPhase::kCatchingUp, "subscribed to " + agent->config_.SiteFilter());
+        agent->Publish();  // a store saved while the broker was away
+    });
     return true;
 }
 
@@ -378,9 +379,9 @@ void Agent::Publish() {
         Log("cannot read %s: %s", PublishedPath().c_str(), std::strerror(errno));
         return;
     }
-    const int rc = mosquitto_publish_v5(client_, &publishMid_, config_.Topic().c_str(),
-                                        static_cast<int>(envelope.size()), envelope.data(), 1, true,
-                                        nullptr);
+    const int rc =
+        mosquitto_publish_v5(client_, &publishMid_, config_.Topic().c_str(),
+                             static_cast<int>(envelope.size()), envelope.data(), 1, true, nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
         Log("cannot publish version %s: %s", state_.published.Text().c_str(),
             mosquitto_strerror(rc));
@@ -418,8 +419,8 @@ void Agent::KeepSuperseded(const StoreVersion& version, const Bytes& form, const
         return;
     }
     ++supersededKept_;
-    Log("%s: version %s superseded by %s; kept in %s", PhaseName(phase_),
-        version.Text().c_str(), why.c_str(), path.c_str());
+    Log("%s: version %s superseded by %s; kept in %s", PhaseName(phase_), version.Text().c_str(),
+        why.c_str(), path.c_str());
     // Bounded: the oldest versions go first (names sort by counter).
     std::vector<OutboxEntry> kept = ListOutbox(config_.SupersededDir());
     for (size_t i = 0; i + kSupersededKept < kept.size(); ++i) unlink(kept[i].path.c_str());
@@ -429,8 +430,12 @@ void Agent::KeepDataFileAsSuperseded(const StoreVersion& replacedBy) {
     Bytes file;
     if (state_.held.IsNone() || !ReadBytes(config_.dataFile, &file)) return;
     if (Digest(file) != state_.heldDigest) return;  // not what we held: its own save is queued
-    Bytes form = TransferFormPrefix();
-    form.insert(form.end(), file.begin(), file.end());
+    Bytes form;
+    std::string error;
+    if (!DataFileToTransferForm(file, &form, &error)) {
+        Log("cannot keep the superseded version %s: %s", state_.held.Text().c_str(), error.c_str());
+        return;
+    }
     KeepSuperseded(state_.held, form, replacedBy.Text());
 }
 
@@ -439,11 +444,12 @@ bool Agent::ApplyStore(const StoreVersion& version, int64_t wallTimeMs, const By
     Log("%s: applying version %s", PhaseName(phase_), version.Text().c_str());
     std::string error;
     if (!ApplyTransferForm(config_.dataFile, form, dataFileBytes, &error)) {
-        Log("%s: version %s not applied, will retry: %s", PhaseName(phase_),
-            version.Text().c_str(), error.c_str());
+        Log("%s: version %s not applied, will retry: %s", PhaseName(phase_), version.Text().c_str(),
+            error.c_str());
         if (!pendingApply_ || pendingApply_->version < version) {
-            pendingApply_ = PendingApply{version, wallTimeMs, form, dataFileBytes,
-                                         Clock::now() + kFirstBackoff, kFirstBackoff};
+            pendingApply_ = PendingApply{
+                version,      wallTimeMs, form, dataFileBytes, Clock::now() + kFirstBackoff,
+                kFirstBackoff};
         }
         WriteStatus();
         return false;
@@ -480,26 +486,33 @@ void Agent::TakeOutbox() {
     // truth when two programs' saves reached the outbox in another order than the file.
     Bytes file;
     const bool haveFile = ReadBytes(config_.dataFile, &file);
-    const Bytes prefix = TransferFormPrefix();
-    size_t chosen = entries.size() - 1;
     bool forced = false;
-    std::vector<Bytes> forms(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        forced = forced || entries[i].forced;
-        if (!ReadBytes(entries[i].path, &forms[i])) continue;
-        if (haveFile && forms[i].size() == prefix.size() + file.size() &&
-            std::equal(file.begin(), file.end(), forms[i].begin() + prefix.size())) {
-            chosen = i;
-        }
-    }
-    const Bytes& form = forms[chosen];
+    size_t chosen = entries.size();
+    Bytes form;
     Bytes dataFileBytes;
     std::string error;
-    if (form.size() > kMaxStoreBytes) {
-        error = "a store of " + std::to_string(form.size()) + " bytes, more than 64 MiB";
-    } else {
-        ReadTransferForm(form, &dataFileBytes, &error);
+    for (size_t i = entries.size(); i-- > 0;) {
+        Bytes entryForm;
+        Bytes entryBytes;
+        std::string entryError;
+        if (!ReadBytes(entries[i].path, &entryForm)) {
+            entryError = std::strerror(errno);
+        } else if (entryForm.size() > kMaxStoreBytes) {
+            entryError =
+                "a store of " + std::to_string(entryForm.size()) + " bytes, more than 64 MiB";
+        } else {
+            ReadTransferForm(entryForm, &entryBytes, &entryError);
+        }
+        const bool matchesFile = entryError.empty() && haveFile && entryBytes == file;
+        if (chosen == entries.size() || matchesFile) {
+            chosen = i;
+            form = std::move(entryForm);
+            dataFileBytes = std::move(entryBytes);
+            error = entryError;
+        }
+        if (matchesFile) break;
     }
+    for (size_t i = 0; i < entries.size(); ++i) forced = forced || entries[i].forced;
     const auto clear = [&] {
         for (const OutboxEntry& entry : entries) unlink(entry.path.c_str());
     };
@@ -589,8 +602,7 @@ void Agent::HandleIncoming(const Incoming& message) {
             return;
         case Verdict::kReplay:
             Refuse("replay", digest, topic,
-                   "version " + version.Text() + " is older than one seen from " +
-                       version.station);
+                   "version " + version.Text() + " is older than one seen from " + version.station);
             if (own) {
                 // Our topic must carry our newest store for stations that join later.
                 state_.publishedAcked = false;
@@ -611,16 +623,20 @@ void Agent::HandleIncoming(const Incoming& message) {
     SaveState();
     if (verdict == Verdict::kNotNewer) {
         Refuse("not_newer", digest, topic,
-               "version " + version.Text() + " is not newer than the held " +
-                   state_.held.Text());
+               "version " + version.Text() + " is not newer than the held " + state_.held.Text());
         // A store of another station that this station's own newer change displaced.
         if (state_.held.station == config_.station && !own) {
             KeepSuperseded(version, form, state_.held.Text());
         }
         return;
     }
-    // Our own store, replaced before or after it was published, is not lost.
-    if (state_.held.station == config_.station) KeepDataFileAsSuperseded(version);
+    // Our own store is kept when the newer one cannot have been made from it: a tie in the
+    // counter (made at once), or ours never reached the broker.
+    const bool ownUnpublished = !(state_.published == state_.held && state_.publishedAcked);
+    if (state_.held.station == config_.station &&
+        (ownUnpublished || version.counter == state_.held.counter)) {
+        KeepDataFileAsSuperseded(version);
+    }
     if (own) {
         state_.published = version;
         state_.publishedAcked = true;
@@ -629,8 +645,8 @@ void Agent::HandleIncoming(const Incoming& message) {
 }
 
 void Agent::FinishCatchingUp() {
-    SetPhase(AgentPhase::kSteady,
-             "holding version " + (state_.held.IsNone() ? std::string("none") : state_.held.Text()));
+    SetPhase(AgentPhase::kSteady, "holding version " + (state_.held.IsNone() ? std::string("none")
+                                                                             : state_.held.Text()));
     // A broker that lost its retained stores, or a topic that carries an older one, gets ours
     // again.
     if (!ownRetainedSeen_ && !state_.published.IsNone()) {
@@ -647,8 +663,9 @@ void Agent::Run() {
         milliseconds timeout{1000};
         const auto now = Clock::now();
         const auto until = [&](Clock::time_point when) {
-            timeout = std::min(timeout, std::max(milliseconds(0), std::chrono::duration_cast<
-                                                                      milliseconds>(when - now)));
+            timeout = std::min(
+                timeout,
+                std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(when - now)));
         };
         if (reconnectDue_) until(reconnectAt_);
         if (phase_ == AgentPhase::kCatchingUp) until(lastMessageAt_ + kCatchUpQuiet);
@@ -673,9 +690,10 @@ void Agent::Run() {
             while (read(inotifyFd_, events, sizeof(events)) > 0) {
             }
         }
-        if (socket >= 0) PumpSocket(fds[2].revents);
-        else if (!reconnectDue_ && !stop_) ScheduleReconnect(brokerError_.empty() ? "no connection"
-                                                                                 : brokerError_);
+        if (socket >= 0)
+            PumpSocket(fds[2].revents);
+        else if (!reconnectDue_ && !stop_)
+            ScheduleReconnect(brokerError_.empty() ? "no connection" : brokerError_);
         if (!incoming_.empty()) lastMessageAt_ = Clock::now();
         while (!incoming_.empty() && !stop_) {
             const Incoming message = std::move(incoming_.front());

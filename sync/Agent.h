@@ -13,9 +13,8 @@ const char* PhaseName(AgentPhase phase);
 
 // Reasons a received message is refused; their names appear in the log and the status.
 // DO NOT RENAME: monitoring reads them from `status --json`.
-inline constexpr const char* kRefusalReasons[] = {"malformed", "bad_key",  "other_site",
-                                                  "not_newer", "replay",   "damaged_store",
-                                                  "too_large"};
+inline constexpr const char* kRefusalReasons[] = {
+    "malformed", "bad_key", "other_site", "not_newer", "replay", "damaged_store", "too_large"};
 
 // Runs the agent in the foreground until SIGTERM or SIGINT. Returns the process's exit code: 0
 // after a signal, 1 when it cannot start (the reason is on standard error).

@@ -135,8 +135,8 @@ Bytes SealEnvelope(const EnvelopeHeader& header, const Bytes& store, const SiteK
     return SealEnvelopeWithNonce(header, store, key, nonce);
 }
 
-EnvelopeStatus DecodeEnvelopeHeader(const unsigned char* bytes, size_t size,
-                                    EnvelopeHeader* header, std::string* error) {
+EnvelopeStatus DecodeEnvelopeHeader(const unsigned char* bytes, size_t size, EnvelopeHeader* header,
+                                    std::string* error) {
     ParsedHeader parsed;
     const EnvelopeStatus status = Parse(bytes, size, &parsed, error);
     if (status == EnvelopeStatus::kOk) *header = parsed.header;

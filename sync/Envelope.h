@@ -38,7 +38,7 @@ struct StoreVersion {
 
 struct EnvelopeHeader {
     std::string site;
-    StoreVersion version;  // version.station is the sending station
+    StoreVersion version;    // version.station is the sending station
     int64_t wallTimeMs = 0;  // when the store was made, milliseconds since 1970 (informative)
 };
 
@@ -58,8 +58,8 @@ Bytes SealEnvelopeWithNonce(const EnvelopeHeader& header, const Bytes& store, co
 
 // Reads the clear header, checking every length against the bytes there are. Does not open the
 // envelope. On failure `*error` says what is wrong.
-EnvelopeStatus DecodeEnvelopeHeader(const unsigned char* bytes, size_t size,
-                                    EnvelopeHeader* header, std::string* error);
+EnvelopeStatus DecodeEnvelopeHeader(const unsigned char* bytes, size_t size, EnvelopeHeader* header,
+                                    std::string* error);
 
 // Reads the header and opens the sealed store with `key` into `*store`.
 EnvelopeStatus OpenEnvelope(const unsigned char* bytes, size_t size, const SiteKey& key,

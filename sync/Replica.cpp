@@ -7,8 +7,8 @@
 Verdict Judge(const ReplicaState& state, const StoreVersion& version, const std::string& digest) {
     const auto seen = state.lastSeen.find(version.station);
     const bool known = seen != state.lastSeen.end();
-    const bool repeat = known && seen->second.counter == version.counter &&
-                        seen->second.digest == digest;
+    const bool repeat =
+        known && seen->second.counter == version.counter && seen->second.digest == digest;
     if (known && !repeat && version.counter <= seen->second.counter) return Verdict::kReplay;
     if (!(state.held < version)) return repeat ? Verdict::kRepeat : Verdict::kNotNewer;
     return Verdict::kApply;
@@ -39,12 +39,9 @@ StoreVersion VersionFrom(const nlohmann::json& json) {
 
 bool SaveReplicaState(const std::string& path, const ReplicaState& state, std::string* error) {
     nlohmann::json json = {
-        {"held", VersionJson(state.held)},
-        {"held_wall_time_ms", state.heldWallTimeMs},
-        {"held_digest", state.heldDigest},
-        {"max_counter", state.maxCounter},
-        {"published", VersionJson(state.published)},
-        {"published_acked", state.publishedAcked},
+        {"held", VersionJson(state.held)},           {"held_wall_time_ms", state.heldWallTimeMs},
+        {"held_digest", state.heldDigest},           {"max_counter", state.maxCounter},
+        {"published", VersionJson(state.published)}, {"published_acked", state.publishedAcked},
         {"last_seen", nlohmann::json::object()},
     };
     for (const auto& [station, mark] : state.lastSeen) {

@@ -25,8 +25,9 @@ bool ReadPrivateFile(const std::string& path, size_t maxBytes, FileBytes* bytes,
     if (stat(path.c_str(), &st) != 0) return Fail(error, path, std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return Fail(error, path, "not a regular file");
     if (st.st_uid != geteuid()) {
-        return Fail(error, path, "owned by user " + std::to_string(st.st_uid) + ", not by user " +
-                                     std::to_string(geteuid()) + " who runs the agent");
+        return Fail(error, path,
+                    "owned by user " + std::to_string(st.st_uid) + ", not by user " +
+                        std::to_string(geteuid()) + " who runs the agent");
     }
     if ((st.st_mode & 077) != 0) {
         char mode[8];
@@ -46,13 +47,14 @@ bool GenerateSiteKey(const std::string& path, std::string* error) {
     if (sodium_init() < 0) return Fail(error, path, "the cryptographic library did not start");
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        return Fail(error, path, errno == EEXIST ? "exists already; a key is never overwritten"
-                                                 : std::strerror(errno));
+        return Fail(
+            error, path,
+            errno == EEXIST ? "exists already; a key is never overwritten" : std::strerror(errno));
     }
     SiteKey key;
     randombytes_buf(key.data(), key.size());
-    const bool written = write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) &&
-                         fsync(fd) == 0;
+    const bool written =
+        write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) && fsync(fd) == 0;
     const int saved = errno;
     sodium_memzero(key.data(), key.size());
     close(fd);

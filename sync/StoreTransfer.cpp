@@ -10,60 +10,75 @@
 
 namespace {
 
-// DO NOT CHANGE: the transfer form's opening bytes (docs/data-format.md).
-constexpr unsigned char kPrefix[] = {0x01, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x09, 0x00, 'C', 'S',
-                                     'a',  'v',  'e',  'P',  'r',  'o',  'p'};
+constexpr char kStoreClassName[] = "CSaveProp";
 
 // Deletes what a list read from an archive holds: those records are ours.
-struct ReadList {
+struct OwnedList {
     CObList list;
-    ~ReadList() {
+    ~OwnedList() {
         while (!list.IsEmpty()) delete list.RemoveHead();
     }
 };
 
-Bytes Store(CObList& list) {
+Bytes Store(CObject& object) {
     CMemFile file;
     CArchive archive(&file, CArchive::store);
-    list.Serialize(archive);
+    object.Serialize(archive);
     archive.Close();
     return file.Bytes();
 }
 
-bool StripPrefix(const Bytes& form, Bytes* body) {
-    if (form.size() < sizeof(kPrefix) || std::memcmp(form.data(), kPrefix, sizeof(kPrefix)) != 0) {
-        return false;
-    }
-    body->assign(form.begin() + sizeof(kPrefix), form.end());
-    return true;
+bool Fail(std::string* error, const std::string& what) {
+    *error = what;
+    return false;
 }
 
 }  // namespace
 
-Bytes TransferFormPrefix() { return Bytes(kPrefix, kPrefix + sizeof(kPrefix)); }
-
 bool ReadTransferForm(const Bytes& form, Bytes* dataFileBytes, std::string* error) {
-    ReadList read;
+    OwnedList read;
     try {
         CMemFile file(form.data(), form.size());
         CArchive archive(&file, CArchive::load);
         read.list.Serialize(archive);
-    } catch (const std::exception& failure) {
-        *error = std::string("damaged transfer form: ") + failure.what();
-        return false;
-    }
-    if (read.list.GetCount() != 1 || read.list.GetHead() == nullptr ||
-        std::strcmp(read.list.GetHead()->GetRuntimeClass()->m_lpszClassName, "CSaveProp") != 0) {
-        *error = "damaged transfer form: not a list holding one store";
-        return false;
-    }
-    try {
-        if (!StripPrefix(Store(read.list), dataFileBytes)) {
-            *error = "damaged transfer form: the store does not write back as one";
-            return false;
+        if (read.list.GetCount() != 1 || read.list.GetHead() == nullptr ||
+            std::strcmp(read.list.GetHead()->GetRuntimeClass()->m_lpszClassName, kStoreClassName) !=
+                0) {
+            return Fail(error, "damaged transfer form: not a list holding one store");
         }
+        *dataFileBytes = Store(*read.list.GetHead());
     } catch (const std::exception& failure) {
-        *error = std::string("damaged transfer form: ") + failure.what();
+        return Fail(error, std::string("damaged transfer form: ") + failure.what());
+    }
+    return true;
+}
+
+bool DataFileToTransferForm(const Bytes& dataFileBytes, Bytes* form, std::string* error) {
+    const CRuntimeClass* storeClass = CRuntimeClass::FromName(kStoreClassName);
+    if (storeClass == nullptr) return Fail(error, "the library's store class is not registered");
+    OwnedList store;
+    store.list.AddTail(storeClass->CreateObject());
+    try {
+        CMemFile file(dataFileBytes.data(), dataFileBytes.size());
+        CArchive archive(&file, CArchive::load);
+        store.list.GetHead()->Serialize(archive);
+        if (Store(*store.list.GetHead()) != dataFileBytes) {
+            return Fail(error,
+                        "does not read back whole (bytes after the store, or not written "
+                        "by this library)");
+        }
+        *form = Store(store.list);
+    } catch (const std::exception& failure) {
+        return Fail(error, std::string("not a whole store: ") + failure.what());
+    }
+    return true;
+}
+
+bool CurrentTransferForm(const std::string& path, Bytes* form, std::string* error) {
+    FileBytes file;
+    if (!ReadWholeFile(path, &file)) return Fail(error, path + ": cannot be read");
+    if (!DataFileToTransferForm(Bytes(file.begin(), file.end()), form, error)) {
+        *error = path + ": " + *error;
         return false;
     }
     return true;
@@ -78,36 +93,13 @@ bool ApplyTransferForm(const std::string& dataFile, const Bytes& form, const Byt
     }
     FileBytes held;
     if (!ReadWholeFile(dataFile, &held)) {
-        *error = dataFile + ": cannot be read after the store was applied";
-        return false;
+        return Fail(error, dataFile + ": cannot be read after the store was applied");
     }
     if (held.size() != dataFileBytes.size() ||
         std::memcmp(held.data(), dataFileBytes.data(), held.size()) != 0) {
-        *error = dataFile + ": does not hold the applied store (not written, or changed since)";
-        return false;
-    }
-    return true;
-}
-
-bool CurrentTransferForm(const std::string& dataFile, Bytes* form, std::string* error) {
-    FileBytes file;
-    if (!ReadWholeFile(dataFile, &file)) {
-        *error = dataFile + ": cannot be read";
-        return false;
-    }
-    CObList list;
-    GetConfigData(&list);  // the record stays the library's
-    try {
-        *form = Store(list);
-    } catch (const std::exception& failure) {
-        *error = dataFile + ": " + failure.what();
-        return false;
-    }
-    Bytes body;
-    if (!StripPrefix(*form, &body) || body.size() != file.size() ||
-        std::memcmp(body.data(), file.data(), body.size()) != 0) {
-        *error = dataFile + ": does not read back whole (damaged, or not a data file)";
-        return false;
+        return Fail(error, dataFile +
+                               ": does not hold the applied store (not written, or "
+                               "changed since)");
     }
     return true;
 }

@@ -6,13 +6,10 @@
 
 #include "sync/Envelope.h"
 
-// The bytes that come before the data file's bytes in the transfer form: a one-element list, the
-// new-class tag with schema 1 and the class name "CSaveProp".
-Bytes TransferFormPrefix();
-
 // Reads `form` whole as a list holding exactly one store, without saving anything, and writes
-// what the library makes of it back out: `*dataFileBytes` receives the bytes a data file holding
-// this store has. False, with `*error`, for a damaged transfer form.
+// the store back out alone: `*dataFileBytes` receives the bytes of a data file holding it (the
+// object indices inside differ from the transfer form's). False, with `*error`, for a damaged
+// transfer form.
 bool ReadTransferForm(const Bytes& form, Bytes* dataFileBytes, std::string* error);
 
 // Makes `form` the station's data file through ReceiveObjListFromArchive (the file lock and the
@@ -21,9 +18,12 @@ bool ReadTransferForm(const Bytes& form, Bytes* dataFileBytes, std::string* erro
 bool ApplyTransferForm(const std::string& dataFile, const Bytes& form, const Bytes& dataFileBytes,
                        std::string* error);
 
-// The data file's store in the transfer form, as the library reads it. Fails when the file is
-// missing or does not read back whole. REQUIRES: SetDataSource was called with `dataFile`.
-bool CurrentTransferForm(const std::string& dataFile, Bytes* form, std::string* error);
+// The store a data file holds, in the transfer form. Fails when `dataFileBytes` do not read back
+// whole as a store (damaged, or not a data file).
+bool DataFileToTransferForm(const Bytes& dataFileBytes, Bytes* form, std::string* error);
+
+// The same for the data file at `path`, which must exist.
+bool CurrentTransferForm(const std::string& path, Bytes* form, std::string* error);
 
 // BLAKE2b-256 of `bytes`, in hex.
 std::string Digest(const Bytes& bytes);

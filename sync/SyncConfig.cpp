@@ -1,9 +1,9 @@
 #include "sync/SyncConfig.h"
 
+#include <toml++/toml.h>
+
 #include <cstdlib>
 #include <set>
-
-#include <toml++/toml.h>
 
 namespace {
 
@@ -98,8 +98,8 @@ bool LoadSyncConfig(const std::string& path, SyncConfig* config, std::string* er
     ConfigReader reader(path, error);
     SyncConfig read;
     read.path = path;
-    if (!reader.OnlyKnownKeys(root, "", {"data_file", "site", "station", "key_file", "state_dir",
-                                         "broker"}) ||
+    if (!reader.OnlyKnownKeys(
+            root, "", {"data_file", "site", "station", "key_file", "state_dir", "broker"}) ||
         !reader.Text(root, "", "data_file", true, &read.dataFile) ||
         !reader.Text(root, "", "site", true, &read.site) ||
         !reader.Text(root, "", "station", true, &read.station) ||

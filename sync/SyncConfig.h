@@ -5,22 +5,22 @@
 #include <string>
 
 struct BrokerConfig {
-    std::string url;            // mqtt://host:port or mqtts://host:port, as written
-    bool tls = false;           // mqtts
+    std::string url;   // mqtt://host:port or mqtts://host:port, as written
+    bool tls = false;  // mqtts
     std::string host;
     int port = 0;
-    std::string username;       // empty: no login
-    std::string passwordFile;   // empty: no password
-    std::string caFile;         // empty: the system's certificate authorities (mqtts only)
+    std::string username;      // empty: no login
+    std::string passwordFile;  // empty: no password
+    std::string caFile;        // empty: the system's certificate authorities (mqtts only)
 };
 
 struct SyncConfig {
-    std::string path;           // the file it was read from
-    std::string dataFile;       // the station's data file
-    std::string site;           // wardlet/<site>/store/<station>
+    std::string path;      // the file it was read from
+    std::string dataFile;  // the station's data file
+    std::string site;      // wardlet/<site>/store/<station>
     std::string station;
-    std::string keyFile;        // the 32-byte site key
-    std::string stateDir;       // the agent's own folder: outbox, state, superseded stores
+    std::string keyFile;   // the 32-byte site key
+    std::string stateDir;  // the agent's own folder: outbox, state, superseded stores
     BrokerConfig broker;
 
     std::string OutboxDir() const { return stateDir + "/outbox"; }

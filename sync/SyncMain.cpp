@@ -4,14 +4,13 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
-#include <thread>
-
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "platform/AtomicFile.h"
 #include "sync/Agent.h"
@@ -67,7 +66,6 @@ int Run(const SyncConfig& config) {
 }
 
 int Push(const SyncConfig& config, int timeoutSeconds) {
-    SetDataSource(config.dataFile.c_str());
     Bytes form;
     std::string error;
     if (!CurrentTransferForm(config.dataFile, &form, &error)) return Fail(1, error);
@@ -152,8 +150,9 @@ int Status(const SyncConfig& config, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"wardlet-sync: shares a station's rights store with the other stations of its "
-                 "site through an MQTT broker"};
+    CLI::App app{
+        "wardlet-sync: shares a station's rights store with the other stations of its "
+        "site through an MQTT broker"};
     app.require_subcommand(1);
     std::string keyPath;
     std::string configPath;

@@ -1,11 +1,11 @@
-#include "sync/Envelope.h"
-
 #include <gtest/gtest.h>
 #include <sodium.h>
 
 #include <algorithm>
 #include <functional>
 #include <string>
+
+#include "sync/Envelope.h"
 
 namespace {
 
@@ -37,7 +37,9 @@ EnvelopeStatus Open(const Bytes& envelope, const SiteKey& key, Bytes* store = nu
     std::string error;
     const EnvelopeStatus status =
         OpenEnvelope(envelope.data(), envelope.size(), key, &header, &opened, &error);
-    if (status != EnvelopeStatus::kOk) EXPECT_FALSE(error.empty());
+    if (status != EnvelopeStatus::kOk) {
+        EXPECT_FALSE(error.empty());
+    }
     if (store != nullptr) *store = opened;
     return status;
 }
@@ -51,15 +53,15 @@ protected:
 TEST_F(EnvelopeTest, GoldenBytes) {
     const Bytes envelope = SealEnvelopeWithNonce(kHeader, kStore, KeyOf(1), Nonce().data());
     EXPECT_EQ(Hex(envelope),
-              "574c5345"                  // magic WLSE
-              "01"                        // format
-              "056e6f727468"              // site "north"
-              "036f7031"                  // station "op1"
-              "0700000000000000"          // counter 7
-              "7b68e5cf8b010000"          // wall time 1700000000123 ms
-              "14000000"                  // sealed length 4 + 16
+              "574c5345"                                          // magic WLSE
+              "01"                                                // format
+              "056e6f727468"                                      // site "north"
+              "036f7031"                                          // station "op1"
+              "0700000000000000"                                  // counter 7
+              "7b68e5cf8b010000"                                  // wall time 1700000000123 ms
+              "14000000"                                          // sealed length 4 + 16
               "a0a1a2a3a4a5a6a7a8a9aaabacadaeafb0b1b2b3b4b5b6b7"  // nonce
-              + Hex(Bytes(envelope.end() - 20, envelope.end())));
+                  + Hex(Bytes(envelope.end() - 20, envelope.end())));
     EXPECT_EQ(envelope.size(), 4 + 1 + 6 + 4 + 8 + 8 + 4 + 24 + 20u);
     Bytes store;
     ASSERT_EQ(Open(envelope, KeyOf(1), &store), EnvelopeStatus::kOk);
@@ -108,15 +110,23 @@ TEST_F(EnvelopeTest, BrokenEnvelopes) {
         {"TrailingByte", [](Bytes& e) { e.push_back(0); }, EnvelopeStatus::kMalformed},
         {"OtherFormat", [](Bytes& e) { e[4] = 2; }, EnvelopeStatus::kMalformed},
         {"EmptySiteName", [](Bytes& e) { e[5] = 0; }, EnvelopeStatus::kMalformed},
-        {"SiteNameRunsPastTheEnd", [](Bytes& e) { e[5] = 64; e.resize(40); },
+        {"SiteNameRunsPastTheEnd",
+         [](Bytes& e) {
+             e[5] = 64;
+             e.resize(40);
+         },
          EnvelopeStatus::kMalformed},
         {"SealedShorterThanItsTag",
-         [&](Bytes& e) { e[lengthAt] = 15; e.resize(e.size() - 5); },
+         [&](Bytes& e) {
+             e[lengthAt] = 15;
+             e.resize(e.size() - 5);
+         },
          EnvelopeStatus::kMalformed},
         {"DeclaresMoreThan64MiB",
          [&](Bytes& e) {
              const uint32_t declared = kMaxStoreBytes + kEnvelopeTagBytes + 1;
-             for (int i = 0; i < 4; ++i) e[lengthAt + i] = static_cast<unsigned char>(declared >> (8 * i));
+             for (int i = 0; i < 4; ++i)
+                 e[lengthAt + i] = static_cast<unsigned char>(declared >> (8 * i));
          },
          EnvelopeStatus::kTooLarge},
         {"VersionZero", [](Bytes& e) { std::fill(e.begin() + 15, e.begin() + 23, 0); },

@@ -1,14 +1,13 @@
 // libmirrorpost.so as every save calls it: loaded by the library, writing the agent's outbox.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 
 #include "SyncFixture.h"
 #include "support/RuntimeDirTest.h"
@@ -71,9 +70,9 @@ TEST_F(MirrorPostTest, QueuesTheTransferFormInTheOutbox) {
     struct stat st;
     ASSERT_EQ(stat(entries[0].path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    Bytes expected = TransferFormPrefix();
-    const Bytes file = ReadFileBytes(dataFile_);
-    expected.insert(expected.end(), file.begin(), file.end());
+    Bytes expected;
+    std::string error;
+    ASSERT_TRUE(DataFileToTransferForm(ReadFileBytes(dataFile_), &expected, &error)) << error;
     EXPECT_EQ(ReadFileBytes(entries[0].path), expected);
     // A second save is a second entry, sorted after the first.
     ASSERT_EQ(ModifyPWD("u1", "new", "newer"), 1);

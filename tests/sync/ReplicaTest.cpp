@@ -1,11 +1,10 @@
-#include "sync/Replica.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
 #include "support/RuntimeDirTest.h"
+#include "sync/Replica.h"
 
 namespace {
 
@@ -24,13 +23,13 @@ TEST(Replica, JudgesEveryKindOfArrival) {
         std::string digest;
         Verdict expected;
     } cases[] = {
-        {{6, "a"}, "x", Verdict::kApply},      // a higher counter
-        {{5, "c"}, "x", Verdict::kApply},      // a tie, a later station
-        {{5, "a"}, "x", Verdict::kNotNewer},   // a tie, an earlier station
-        {{3, "a"}, "x", Verdict::kNotNewer},   // first sight of an older store
-        {{5, "b"}, "d-5@b", Verdict::kRepeat}, // the held envelope again
-        {{5, "b"}, "y", Verdict::kReplay},     // another envelope with a version already seen
-        {{4, "b"}, "z", Verdict::kReplay},     // an older envelope of that station
+        {{6, "a"}, "x", Verdict::kApply},       // a higher counter
+        {{5, "c"}, "x", Verdict::kApply},       // a tie, a later station
+        {{5, "a"}, "x", Verdict::kNotNewer},    // a tie, an earlier station
+        {{3, "a"}, "x", Verdict::kNotNewer},    // first sight of an older store
+        {{5, "b"}, "d-5@b", Verdict::kRepeat},  // the held envelope again
+        {{5, "b"}, "y", Verdict::kReplay},      // another envelope with a version already seen
+        {{4, "b"}, "z", Verdict::kReplay},      // an older envelope of that station
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Judge(state, c.version, c.digest), c.expected) << c.version.Text();

@@ -1,8 +1,7 @@
 // Stations sharing one store through a real mosquitto: real agents, real kills, real TLS.
+#include <gtest/gtest.h>
 #include <sodium.h>
 #include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +24,13 @@ protected:
         keyFile_ = dir_ + "/site.key";
         std::string output;
         ASSERT_EQ(RunSyncCommand({"keygen", keyFile_}, &output), 0) << output;
+    }
+
+    // The agents and the broker end before their folders go.
+    void TearDown() override {
+        stations_.clear();
+        broker_.reset();
+        RuntimeDirTest::TearDown();
     }
 
     void StartBroker(const Broker::Tls* tls = nullptr) {
@@ -70,12 +76,12 @@ protected:
 
     // Whether a superseded file of `station` holds the pair.
     bool SupersededHolds(const Station& station, const char* user, const char* password) {
-        const Bytes prefix = TransferFormPrefix();
         for (const std::string& path : station.Superseded()) {
-            const Bytes form = ReadFileBytes(path);
-            if (form.size() < prefix.size()) continue;
+            Bytes bytes;
+            std::string error;
+            if (!ReadTransferForm(ReadFileBytes(path), &bytes, &error)) continue;
             Station probe(dir_ + "/probe", "probe", kSite, broker_->Url(), keyFile_);
-            WriteFileBytes(probe.dataFile, Bytes(form.begin() + prefix.size(), form.end()));
+            WriteFileBytes(probe.dataFile, bytes);
             if (probe.Holds(user, password)) return true;
         }
         return false;
@@ -184,8 +190,9 @@ TEST_F(SyncClusterTest, HostileMessagesAreRefusedAndCounted) {
     const Bytes held = b.DataFile();
     const Bytes secondEnvelope = ReadFileBytes(a.stateDir + "/published.env");
 
-    Bytes form = TransferFormPrefix();
-    form.insert(form.end(), held.begin(), held.end());
+    Bytes form;
+    std::string error;
+    ASSERT_TRUE(DataFileToTransferForm(held, &form, &error)) << error;
     Bytes random(300);
     randombytes_buf(random.data(), random.size());
     SiteKey otherKey;
@@ -215,7 +222,9 @@ TEST_F(SyncClusterTest, HostileMessagesAreRefusedAndCounted) {
         ++expected[message.reason];
         ASSERT_TRUE(WaitFor([&] {
             return b.Status()["refused"][message.reason] == expected[message.reason];
-        })) << message.name << "\n" << b.Log();
+        })) << message.name
+            << "\n"
+            << b.Log();
     }
     EXPECT_EQ(b.DataFile(), held);
     // The same hostile message again is not counted again.
@@ -251,8 +260,9 @@ TEST_F(SyncClusterTest, TlsWithTheRightAuthorityConnectsAndWithAnotherIsRefused)
     wrong.StartAgent();
     EXPECT_TRUE(right.Status()["broker"]["connected"].get<bool>());
     ASSERT_TRUE(WaitFor([&] {
-        return wrong.Status()["broker"]["error"].get<std::string>().find(
-                   "certificate verify failed") != std::string::npos;
+        return wrong.Status()
+                   .value("/broker/error"_json_pointer, std::string())
+                   .find("certificate verify failed") != std::string::npos;
     })) << wrong.Log();
     EXPECT_FALSE(wrong.Status()["broker"]["connected"].get<bool>());
     std::string output;

@@ -1,10 +1,9 @@
-#include "sync/SyncConfig.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "support/RuntimeDirTest.h"
+#include "sync/SyncConfig.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -15,8 +16,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "wardlet/wardlet.h"
 
