@@ -142,6 +142,8 @@ private:
     Clock::time_point lastMessageAt_{};
     bool ownRetainedSeen_ = false;
     int publishMid_ = -1;
+    // After the outbox could not be taken (a full disk), wait before trying again.
+    Clock::time_point outboxRetryAt_{};
 
     ReplicaState state_;
     std::deque<Incoming> incoming_;
@@ -480,6 +482,7 @@ void Agent::RetryPendingApply() {
 }
 
 void Agent::TakeOutbox() {
+    if (Clock::now() < outboxRetryAt_) return;
     const std::vector<OutboxEntry> entries = ListOutbox(config_.OutboxDir());
     if (entries.empty()) return;
     // The newest save, unless an entry holds what the data file holds now: the file is the
@@ -537,7 +540,8 @@ void Agent::TakeOutbox() {
     EnvelopeHeader header{config_.site, version, WallTimeMs()};
     const Bytes envelope = SealEnvelope(header, form, key_);
     if (!ReplaceFileAtomically(PublishedPath(), envelope.data(), envelope.size(), &error)) {
-        // The entries stay in the outbox and are taken again.
+        // The entries stay in the outbox and are taken again, a little later.
+        outboxRetryAt_ = Clock::now() + std::chrono::seconds(5);
         Log("%s: cannot keep version %s for publication: %s", PhaseName(phase_),
             version.Text().c_str(), error.c_str());
         return;
