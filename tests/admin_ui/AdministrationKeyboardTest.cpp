@@ -279,20 +279,26 @@ TEST_F(AdministrationKeyboardTest, GroupDialogFromTheKeyboard) {
             Key(Qt::Key_Down);
             Key(Qt::Key_Space);
             EXPECT_THAT(Checks(dialog, IDC_LIST_MEMBER_USERS), ElementsAre(true, false, true));
-            // The tree: 设备 (checked) is unchecked by Space alone, its first child checked.
+            // The tree: Space toggles 设备 alone, never its children; then checks its first child.
             ASSERT_TRUE(TabTo(IDC_TREE_OPER));
             Key(Qt::Key_End);
             Key(Qt::Key_Home);
             Key(Qt::Key_Down);
             QTreeWidgetItem* devices = tree->currentItem();
             ASSERT_NE(devices, nullptr);
+            ASSERT_GE(devices->childCount(), 2);
             EXPECT_EQ(devices->text(0), "设备");
+            Key(Qt::Key_Space);
+            EXPECT_EQ(devices->checkState(0), Qt::Unchecked);
+            Key(Qt::Key_Space);
+            EXPECT_EQ(devices->checkState(0), Qt::Checked);
+            EXPECT_EQ(devices->child(1)->checkState(0), Qt::Unchecked);
             Key(Qt::Key_Space);
             Key(Qt::Key_Down);
             Key(Qt::Key_Space);
             EXPECT_EQ(devices->checkState(0), Qt::Unchecked);
             EXPECT_EQ(devices->child(0)->checkState(0), Qt::Checked);
-            EXPECT_EQ(devices->child(0)->child(0)->checkState(0), Qt::Unchecked);
+            EXPECT_EQ(devices->child(1)->checkState(0), Qt::Unchecked);
             // Enter from the tree confirms.
             Key(Qt::Key_Return);
             EXPECT_FALSE(dialog->isVisible());
@@ -305,8 +311,8 @@ TEST_F(AdministrationKeyboardTest, GroupDialogFromTheKeyboard) {
     const auto* operators =
         static_cast<const CInfoGroup*>(store->m_dataManager.m_groupList.GetHead());
     EXPECT_EQ(operators->m_strDesc, Gbk("一\r\n二"));
-    EXPECT_EQ(Islegal("op", "op1", 0x01010100), 0);
-    EXPECT_EQ(Islegal("op", "op1", 0x01010200), 3);
+    EXPECT_EQ(Islegal("op", "op1", 0x01010100), 1);
+    EXPECT_EQ(Islegal("op", "op1", 0x01010200), 0);
     EXPECT_THAT(Links(*store), ElementsAre(Pair(0, 0), Pair(0, 2)));
     EXPECT_EQ(store->m_dataManager.m_groupOperList.GetCount(), 1);
 }
