@@ -459,6 +459,10 @@ bool ScreenshotScript::SaveKeyboardFocus() {
                  .arg(page->objectName()));
         return false;
     }
+    // The keyboard reaches the active window only; the window system makes the sheet active a
+    // moment after it is shown.
+    sheet_->activateWindow();
+    QApplication::processEvents();
     list->setFocus(Qt::TabFocusReason);
     if (!PressKey(Qt::Key_Down) || !PressKey(Qt::Key_Tab) || !PressKey(Qt::Key_Tab)) {
         Fail(QStringLiteral("the sheet has no keyboard focus (is its window active?)"));
