@@ -1,5 +1,10 @@
 #include "platform/DateTimePicker.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <algorithm>
+
 namespace {
 
 // The pickers offer only the days that a 32-bit CTime holds in any time zone.
@@ -17,8 +22,11 @@ DateTimePickerWidget::DateTimePickerWidget(Shows shows, QWidget* parent) : QDate
                      QDateTime(kLastDay, QTime(23, 59, 59, 999), Qt::UTC));
     setDisplayFormat(shows == Shows::kDate ? QStringLiteral("yyyy-M-d") : QStringLiteral("H:mm:ss"));
     setCalendarPopup(false);
+    // A field stepped past its end starts again from its other end.
+    setWrapping(true);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SetTime(CTime::GetCurrentTime());
+    lineEdit()->installEventFilter(this);
 }
 
 void DateTimePickerWidget::SetTime(CTime time) {
@@ -33,4 +41,56 @@ CTime DateTimePickerWidget::GetTime() const {
     const QTime clock = value.time();
     return CTime(date.year(), date.month(), date.day(), clock.hour(), clock.minute(),
                  clock.second());
+}
+
+bool DateTimePickerWidget::focusNextPrevChild(bool next) {
+    // Not field by field, as the edit would: the picker is one tab stop.
+    return QWidget::focusNextPrevChild(next);
+}
+
+void DateTimePickerWidget::keyPressEvent(QKeyEvent* event) {
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        SelectField(currentSectionIndex() + (event->key() == Qt::Key_Right ? 1 : -1));
+        return;
+    }
+    QDateTimeEdit::keyPressEvent(event);
+}
+
+bool DateTimePickerWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != lineEdit()) return QDateTimeEdit::eventFilter(watched, event);
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() != Qt::LeftButton || !isEnabled()) return false;
+            setFocus(Qt::MouseFocusReason);
+            SelectField(FieldAt(lineEdit()->cursorPositionAt(mouse->position().toPoint())));
+            return true;
+        }
+        case QEvent::MouseMove:
+            // No selection by dragging: a field is selected whole.
+            return (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) != 0;
+        default:
+            return false;
+    }
+}
+
+void DateTimePickerWidget::SelectField(int index) {
+    setCurrentSectionIndex(std::clamp(index, 0, sectionCount() - 1));
+    setSelectedSection(currentSection());
+}
+
+// Every field is a run of digits; separators are not.
+int DateTimePickerWidget::FieldAt(int position) const {
+    const QString text = lineEdit()->text();
+    int field = -1;
+    bool inDigits = false;
+    for (int i = 0; i < text.size() && i <= position; ++i) {
+        const bool digit = text[i].isDigit();
+        if (digit && !inDigits) ++field;
+        inDigits = digit;
+    }
+    return std::max(field, 0);
 }

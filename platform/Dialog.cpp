@@ -1,6 +1,7 @@
 #include "platform/Dialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -48,9 +49,12 @@ int CDialog::DoModal() {
     m_window = std::make_unique<DialogWindow>(m_template, this);
     m_nModalResult = IDCANCEL;
     m_bEnded = false;
+    const QPointer<QWidget> previous = QApplication::activeWindow();
     InitWindow();
     if (!m_bEnded) m_window->exec();
     DestroyWindow();
+    // The keyboard goes back to the window the operator came from.
+    if (previous) previous->activateWindow();
     return m_nModalResult;
 }
 
@@ -60,7 +64,9 @@ void CDialog::CreateEmbedded(QWidget* parent) {
 }
 
 void CDialog::InitWindow() {
-    if (OnInitDialog()) {
+    // A page made while its sheet is on screen leaves the focus where the operator has it.
+    const bool takeFocus = m_window->isWindow() || !m_window->window()->isVisible();
+    if (OnInitDialog() && takeFocus) {
         if (QWidget* first = m_window->FirstTabStop()) first->setFocus();
     }
 }
@@ -127,7 +133,12 @@ void CDialog::SetDlgItemText(int id, const CString& text) {
         multiLine->setPlainText(ToMultiLineText(text));
         return;
     }
-    // Edits, labels and buttons all keep their text in the "text" property.
+    // A limit holds what is typed or pasted, not what the program sets.
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        Cp936LimitValidator::SetTextUnchecked(edit, ToWidgetText(text));
+        return;
+    }
+    // Labels and buttons keep their text in the "text" property.
     control->setProperty("text", ToWidgetText(text));
 }
 

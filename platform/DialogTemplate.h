@@ -12,7 +12,7 @@ enum class ControlKind {
     kStatic,
     kEdit,
     kPushButton,
-    kDefPushButton,  // the button that Enter presses
+    kDefPushButton,  // the button Enter presses, unless another push button has the focus
     kCheckBox,       // toggles itself when clicked
     kRadioButton,    // checks itself when clicked; clearing the others is the dialog's business
     kGroupBox,       // a frame with a caption around other controls
@@ -32,8 +32,9 @@ enum ControlStyle : unsigned {
     kHidden = 1u << 5,          // created without the visible style
     kEditReadOnly = 1u << 6,
     kEditNumber = 1u << 7,      // digits only
-    kEditMultiLine = 1u << 8,   // Enter starts a new line; scrolls vertically
+    kEditMultiLine = 1u << 8,   // several lines, scrolls vertically; Ctrl+Enter starts a line
     kPickerDate = 1u << 9,      // a date picker (short date, up-down); otherwise a time picker
+    kEditWantReturn = 1u << 10, // multi-line: Enter starts a line instead of pressing the default
 };
 
 struct ControlTemplate {

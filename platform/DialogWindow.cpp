@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -40,7 +41,58 @@ protected:
     void nextCheckState() override { setChecked(true); }
 };
 
+// A push button that its mnemonic (Alt and the letter after "&") presses at once, as a click does.
+class DialogPushButton : public QPushButton {
+public:
+    DialogPushButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+        // With the focus, a push button takes Enter itself.
+        setAutoDefault(true);
+    }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            if (isEnabled()) click();
+            return true;
+        }
+        return QPushButton::event(event);
+    }
+};
+
+// A multi-line edit. Enter starts a new line only where the template asks for it; elsewhere it
+// goes on to the dialog, which presses the default button, and Ctrl+Enter starts a line. Tab
+// leaves the edit.
+class MultiLineEdit : public QPlainTextEdit {
+public:
+    MultiLineEdit(bool wantReturn, QWidget* parent)
+        : QPlainTextEdit(parent), m_bWantReturn(wantReturn) {
+        setTabChangesFocus(true);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!m_bWantReturn && IsEnterKey(*event)) {
+            if (event->modifiers() & Qt::ControlModifier) {
+                insertPlainText(QStringLiteral("\n"));
+                return;
+            }
+            event->ignore();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+
+private:
+    const bool m_bWantReturn;
+};
+
 }  // namespace
+
+bool IsEnterKey(const QKeyEvent& event) {
+    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
 
 DialogWindow::DialogWindow(const DialogTemplate& dialogTemplate, CDialog* owner,
                            QWidget* embedIn)
@@ -118,11 +170,7 @@ QWidget* DialogWindow::MakeControl(const ControlTemplate& control) {
 
 QWidget* DialogWindow::MakeEdit(const ControlTemplate& control) {
     if (control.style & kEditMultiLine) {
-        auto* edit = new QPlainTextEdit(this);
-        edit->setTabChangesFocus(true);
-        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        return edit;
+        return new MultiLineEdit((control.style & kEditWantReturn) != 0, this);
     }
     auto* edit = new QLineEdit(this);
     edit->setFrame((control.style & kBorder) != 0);
@@ -141,8 +189,12 @@ QWidget* DialogWindow::MakeButton(const ControlTemplate& control, const QString&
     } else if (control.kind == ControlKind::kRadioButton) {
         button = new GroupStartRadioButton(text, this);
     } else {
-        auto* push = new QPushButton(text, this);
-        push->setDefault(control.kind == ControlKind::kDefPushButton);
+        auto* push = new DialogPushButton(text, this);
+        if (control.kind == ControlKind::kDefPushButton) {
+            m_defaultButton = push;
+            // A page's default button would take the sheet's OK's place as the window's default.
+            push->setDefault(isWindow());
+        }
         button = push;
     }
     const int id = control.id;
@@ -180,9 +232,34 @@ QWidget* DialogWindow::Control(int id) const {
 
 QWidget* DialogWindow::FirstTabStop() const {
     for (QWidget* widget : m_tabOrder) {
-        if (widget->isEnabled()) return widget;
+        if (widget->isEnabled() && !widget->isHidden()) return widget;
     }
     return nullptr;
+}
+
+void DialogWindow::keyPressEvent(QKeyEvent* event) {
+    const bool plain =
+        event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    const bool enter = IsEnterKey(*event) && plain;
+    const bool escape = event->key() == Qt::Key_Escape && plain;
+    if (!enter && !escape) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // In a page, Enter and Escape belong to the sheet that holds it.
+    if (!isWindow()) {
+        event->ignore();
+        return;
+    }
+    if (escape) {
+        reject();
+        return;
+    }
+    // A push button with the focus has taken Enter itself; this is Enter from any other control.
+    if (m_defaultButton != nullptr && m_defaultButton->isVisible() &&
+        m_defaultButton->isEnabled()) {
+        m_defaultButton->click();
+    }
 }
 
 void DialogWindow::reject() {

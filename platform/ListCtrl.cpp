@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "platform/WidgetText.h"
 
@@ -35,6 +36,8 @@ ListViewWidget::ListViewWidget(QWidget* parent) : QTableWidget(parent) {
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab leaves the list rather than walking its cells.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setHighlightSections(false);
@@ -52,7 +55,29 @@ ListViewWidget::ListViewWidget(QWidget* parent) : QTableWidget(parent) {
 
 void ListViewWidget::keyPressEvent(QKeyEvent* event) {
     if (onKeyDown) onKeyDown(VirtualKey(event->key()));
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier &&
+        ToggleCurrentCheck()) {
+        return;
+    }
     QTableWidget::keyPressEvent(event);
+}
+
+// The check box is the row's, in the first column, whichever cell has the keyboard's focus.
+bool ListViewWidget::ToggleCurrentCheck() {
+    QTableWidgetItem* first = item(currentRow(), 0);
+    if (first == nullptr || !(first->flags() & Qt::ItemIsUserCheckable)) return false;
+    first->setCheckState(first->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    return true;
+}
+
+// Home and End go to the first and the last row, as in a list; the column stays.
+QModelIndex ListViewWidget::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveHome || action == MoveEnd) {
+        const int row = action == MoveHome ? 0 : rowCount() - 1;
+        const int column = std::max(currentColumn(), 0);
+        return row >= 0 ? model()->index(row, column) : QModelIndex();
+    }
+    return QTableWidget::moveCursor(action, modifiers);
 }
 
 void CListCtrl::Attach(QWidget* widget) { m_pWidget = dynamic_cast<ListViewWidget*>(widget); }

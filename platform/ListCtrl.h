@@ -24,17 +24,24 @@ inline constexpr unsigned WS_EX_CLIENTEDGE = 0x0200;
 inline constexpr uint16_t VK_DELETE = 46;
 
 // The widget of a list-view control: rows selected whole, several at a time, never edited in
-// place. It tells its dialog about selection and check changes, double clicks and keys.
+// place. It tells its dialog about selection and check changes, double clicks and keys. Tab
+// leaves it; the arrows, Home and End move between rows; Space toggles the check box of the row
+// that has the focus, whichever of its cells was clicked.
 class ListViewWidget : public QTableWidget {
 public:
     explicit ListViewWidget(QWidget* parent);
 
-    std::function<void()> onItemChanged;       // selection or a check box changed
-    std::function<void()> onDoubleClick;       // on a row
-    std::function<void(uint16_t)> onKeyDown;   // the key's virtual-key code
+    std::function<void()> onItemChanged;      // selection or a check box changed
+    std::function<void()> onDoubleClick;      // on a row
+    std::function<void(uint16_t)> onKeyDown;  // the key's virtual-key code
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
+private:
+    // False when the list has no check boxes or no row has the focus.
+    bool ToggleCurrentCheck();
 };
 
 class CListCtrl {

@@ -1,6 +1,8 @@
 #include "platform/MessageBox.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <cstdio>
 #include <string>
 
@@ -41,7 +43,10 @@ int MessageBoxA(void* owner, const char* text, const char* caption, unsigned typ
         box.raise();
         box.activateWindow();
     }
+    const QPointer<QWidget> previous = QApplication::activeWindow();
     box.exec();
+    // The keyboard goes back to the window the operator came from.
+    if (previous) previous->activateWindow();
     return IDOK;
 }
 

@@ -9,6 +9,7 @@
 #include "wardlet/platform/String.h"
 
 class CPropertyPage;
+class DialogWindow;
 class PropertySheetWindow;
 class QWidget;
 
@@ -52,6 +53,8 @@ private:
     // The operator chose another tab; false when the page that was shown refuses to be left.
     bool ChangeTab(int index);
     void ShowPage(int index);
+    // The window of page `index`, or null while it has none.
+    const DialogWindow* PageWindow(int index) const;
     void Accept();
     void Cancel();
 

@@ -65,6 +65,8 @@ TreeViewWidget::TreeViewWidget(QWidget* parent)
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     setItemDelegate(m_delegate);
+    // Tab leaves the tree.
+    setTabKeyNavigation(false);
 }
 
 TreeViewWidget::~TreeViewWidget() {

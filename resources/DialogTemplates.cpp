@@ -172,7 +172,8 @@ const DialogTemplate kGroupProp = {
     kDialogFontPoints,
     {
         {IDC_EDIT_NAME, ControlKind::kEdit, kEditStyle, "", 10, 27, 89, 13},
-        {IDC_EDIT_DESC, ControlKind::kEdit, kEditMultiLine | kBorder, "", 10, 54, 90, 32},
+        {IDC_EDIT_DESC, ControlKind::kEdit, kEditMultiLine | kEditWantReturn | kBorder, "", 10, 54,
+         90, 32},
         {IDC_LIST_MEMBER_USERS, ControlKind::kListView, kListStyle, "", 10, 109, 90, 140},
         {IDC_BTN_SELECT_ALL, ControlKind::kPushButton, kStyleNone, "全选(&S)", 9, 254, 43, 14},
         {IDC_BTN_SELECT_NONE, ControlKind::kPushButton, kStyleNone, "全不选(&L)", 56, 254, 44, 14},

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
@@ -138,6 +139,18 @@ void ClickAt(QWidget* target, QPoint point) {
     QApplication::sendEvent(target, &release);
 }
 
+// A key as the operator's keyboard gives it: to the widget that has the focus, going up through
+// its parents until one takes it. False when nothing has the focus.
+bool PressKey(int key) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr) return false;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(focus, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(focus, &release);
+    return true;
+}
+
 // A freshly added page resizes the sheet through posted layout requests; grab after them.
 void SettleLayouts() {
     for (int round = 0; round < kLayoutRounds; ++round) {
@@ -206,6 +219,8 @@ private:
 
     void OnLogin(QWidget* dialog);
     void OnSheet(QWidget* sheet);
+    // The Users page as the keyboard leaves it: a row chosen with Down, the focus on Edit.
+    bool SaveKeyboardFocus();
     void OpenUserDialog();
     void OnUserDialog(QWidget* dialog);
     void OpenGroupDialog();
@@ -431,7 +446,34 @@ void ScreenshotScript::OnSheet(QWidget* sheet) {
     for (int tab = 0; tab < static_cast<int>(kSheetTabs.size()); ++tab) {
         if (ShowTab(tab) == nullptr || !Save(sheet, kSheetTabs[tab].fileName)) return;
     }
+    if (!SaveKeyboardFocus()) return;
     OpenUserDialog();
+}
+
+bool ScreenshotScript::SaveKeyboardFocus() {
+    QWidget* page = ShowTab(kUsersTab);
+    auto* list = page != nullptr ? Require<QTableWidget>(page, IDC_LIST_USER) : nullptr;
+    if (list == nullptr) return false;
+    if (list->rowCount() == 0) {
+        Fail(QStringLiteral("the list of page %1 is empty: no row to choose with the keyboard")
+                 .arg(page->objectName()));
+        return false;
+    }
+    // The keyboard reaches the active window only; the window system makes the sheet active a
+    // moment after it is shown.
+    sheet_->activateWindow();
+    QApplication::processEvents();
+    list->setFocus(Qt::TabFocusReason);
+    if (!PressKey(Qt::Key_Down) || !PressKey(Qt::Key_Tab) || !PressKey(Qt::Key_Tab)) {
+        Fail(QStringLiteral("the sheet has no keyboard focus (is its window active?)"));
+        return false;
+    }
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr || focus->objectName() != IdName(IDC_BTN_EDIT_USER)) {
+        Fail(QStringLiteral("Down and two Tabs from the users list did not reach Edit"));
+        return false;
+    }
+    return Save(sheet_, "sheet-keyboard.png");
 }
 
 void ScreenshotScript::OpenUserDialog() {

@@ -10,6 +10,9 @@
 //   login.png         the credential dialog, the administrator's name preset, the password typed;
 //   sheet-groups.png, sheet-users.png, sheet-other.png
 //                     the sheet "权限管理" on each of its tabs;
+//   sheet-keyboard.png
+//                     its Users page after Down in the list and two Tabs: a row chosen, Edit
+//                     with the keyboard focus;
 //   user-dialog.png   the dialog of the first user with a daily window or a date range (else of
 //                     the first user);
 //   group-dialog.png  the dialog of the first group, with one unchecked branch of its rights tree

@@ -11,8 +11,9 @@
 
 namespace {
 
-constexpr const char* kPictures[] = {"login.png",       "sheet-groups.png", "sheet-users.png",
-                                     "sheet-other.png", "user-dialog.png",  "group-dialog.png"};
+constexpr const char* kPictures[] = {"login.png",         "sheet-groups.png", "sheet-users.png",
+                                     "sheet-other.png",   "user-dialog.png",  "group-dialog.png",
+                                     "sheet-keyboard.png"};
 // Far beyond what a run takes: only a run that hangs comes near it.
 constexpr int kRunLimitMs = 60000;
 
@@ -69,7 +70,8 @@ TEST(Screenshots, DemoStoreGivesEveryPictureAndStaysUnchanged) {
     // A page is nearly three times as tall as the credential dialog: a sheet that holds its pages
     // is more than twice as tall.
     const int loginHeight = QImage(work.Path("shots/login.png")).height();
-    for (const char* name : {"sheet-groups.png", "sheet-users.png", "sheet-other.png"}) {
+    for (const char* name :
+         {"sheet-groups.png", "sheet-users.png", "sheet-other.png", "sheet-keyboard.png"}) {
         EXPECT_GT(QImage(work.Path("shots/") + name).height(), 2 * loginHeight) << name;
     }
     EXPECT_EQ(ReadFile(work.Path("wardlet-demo/plant.dat")), before);
