@@ -133,19 +133,20 @@ std::string ReadSmallFile(const std::string& path, bool* exists) {
     return bytes;
 }
 
-// The next record's number: from the head when it names the last line, else from the line.
+// The next record's number: from the head when it names the last line, else from the last line,
+// else (a line that does not read) from the head alone.
 uint64_t NextSeq(const std::string& trailPath, const std::string& lastLine,
                  const std::string& lastHash) {
     if (lastLine.empty()) return 1;
     bool exists;
-    uint64_t seq;
-    std::string hash;
-    if (ParseHead(ReadSmallFile(AuditHeadPath(trailPath), &exists), &seq, &hash) &&
-        hash == lastHash) {
-        return seq + 1;
-    }
+    uint64_t headSeq = 0;
+    std::string headHash;
+    const bool headRead =
+        ParseHead(ReadSmallFile(AuditHeadPath(trailPath), &exists), &headSeq, &headHash);
+    if (headRead && headHash == lastHash) return headSeq + 1;
     AuditRecord last;
-    return DecodeAuditLine(lastLine, &last, nullptr) ? last.seq + 1 : 1;
+    if (DecodeAuditLine(lastLine, &last, nullptr)) return last.seq + 1;
+    return headRead ? headSeq + 1 : 1;
 }
 
 AuditVerdict Broken(uint64_t records, uint64_t line, std::string reason) {

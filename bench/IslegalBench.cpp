@@ -1,5 +1,5 @@
-// Islegal and GetPassed against stores of growing size, beside the floor of a design that reads
-// the whole data file on every call: open, read and close of the same file.
+// Islegal and GetPassed (with its audit record) against stores of growing size, beside the floor of
+// a design that reads the whole data file on every call: open, read and close of the same file.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "audit/AuditTrail.h"
 #include "bench/BenchStore.h"
+#include "module/AuditHook.h"
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
 #include "wardlet/wardlet.h"
@@ -94,8 +96,25 @@ void BM_RawReadFloor(benchmark::State& state) {
     state.counters["file_bytes"] = static_cast<double>(buffer.size());
 }
 
+// One audit record of a GetPassed decision, as the library appends it on that path: the trail's
+// tail read, the line encoded and hashed, appended under the data-file lock, the head rewritten.
+void BM_AuditRecord(benchmark::State& state) {
+    PrepareStore(1000);
+    const std::string trail = AuditTrailPath(g_strDataSource.Bytes());
+    std::filesystem::remove(trail);
+    std::filesystem::remove(AuditHeadPath(trail));
+    const AuditEntry entry{.event = "get-passed",
+                           .user = "operator-999",
+                           .outcome = "granted",
+                           .code = kQueriedCode,
+                           .via = "logged-in"};
+    for (auto _ : state) WriteAudit(entry);
+    state.counters["trail_bytes"] = static_cast<double>(std::filesystem::file_size(trail));
+}
+
 }  // namespace
 
+BENCHMARK(BM_AuditRecord)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Islegal)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetPassedLoggedIn)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawReadFloor)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);

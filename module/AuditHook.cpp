@@ -182,6 +182,8 @@ void WriteAudit(const AuditEntry& entry) {
     }
 }
 
+void ResetAuditFailureReport() { g_auditFailureReported = false; }
+
 std::vector<std::pair<std::string, std::string>> DescribeStoreChanges(const CSaveProp& before,
                                                                       const CSaveProp& after) {
     std::vector<std::pair<std::string, std::string>> detail;

@@ -27,6 +27,9 @@ struct AuditEntry {
 // Does nothing before a data source is set.
 void WriteAudit(const AuditEntry& entry);
 
+// Lets the next failure be reported again. For tests.
+void ResetAuditFailureReport();
+
 // What changed from `before` to `after`, as audit detail: users, groups, memberships and rights
 // added or removed, users and groups changed (which fields; never a password's value) and the
 // settings. Empty when nothing changed.
