@@ -14,6 +14,7 @@
 #include "module/WardletApp.h"
 #include "resources/Cp936Text.h"
 #include "rights/Evaluation.h"
+#include "store/FileMutexHold.h"
 
 namespace {
 
@@ -129,6 +130,9 @@ int32_t ModifyPWD(const char* user, const char* oldPassword, const char* newPass
     return GuardExport("ModifyPWD", 0, [&] {
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
+        // One hold from the load to the save: a save of another process cannot land in between
+        // and be overwritten with the older copy.
+        FileMutexHold hold;
         CSaveProp store;
         store.LoadFromFile();
         if (IsAdministrator(store, name, HostText(oldPassword))) {
