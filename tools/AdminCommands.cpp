@@ -11,6 +11,7 @@
 #include "module/AuditHook.h"
 #include "module/Credentials.h"
 #include "module/WardletApp.h"
+#include "store/FileMutexHold.h"
 #include "store/RecordLists.h"
 #include "store/RecordRules.h"
 #include "tools/Cli.h"
@@ -21,74 +22,93 @@
 
 namespace {
 
-// One change: the store loaded whole, the administrator checked, a copy to tell what changed.
+// One change. Everything is asked first, against a first read of the store; then the data-file
+// lock is taken and held from a fresh load to the save, so that no other program's save lands in
+// between and is lost, and nobody waits on the lock while the administrator types.
 class Change {
 public:
     Change(const Invocation& invocation, std::string command)
-        : m_invocation(invocation), m_command(std::move(command)) {
-        // A missing file gives the defaults, which the save then writes; a damaged one is never
-        // rewritten from the part that could be read.
-        if (invocation.dataFileExisted && m_store.LoadFromFile() != 1) {
-            throw CliError(kExitDataFile, "cannot read the whole store from " +
-                                              invocation.dataPath + "; nothing was changed");
-        }
-    }
+        : m_invocation(invocation), m_command(std::move(command)), m_store(Load()) {}
 
-    CSaveProp& Store() { return m_store; }
-    CDataManager& Records() { return m_store.m_dataManager; }
+    CSaveProp& Store() { return *m_store; }
+    CDataManager& Records() { return m_store->m_dataManager; }
     PasswordInput& Input() { return m_input; }
 
     // Asks for the administrator's password (from the file, else from the input) and refuses a
     // wrong pair before anything else is asked or changed.
     void CheckAdministrator() {
         const CommandOptions& options = m_invocation.options;
-        m_admin = options.admin.empty() ? m_store.m_strAdminName
+        m_admin = options.admin.empty() ? m_store->m_strAdminName
                                         : CString(LibraryText(options.admin, "--admin"));
         std::string password =
             options.adminPasswordFile.empty()
                 ? m_input.Ask("password of the administrator " + Printable(m_admin.View()))
                 : ReadPasswordFile(options.adminPasswordFile, "administrator's password");
-        if (!IsAdministrator(m_store, m_admin, CString(LibraryText(password, "the password")))) {
-            WriteAudit({.event = "cli-change",
-                        .user = m_admin,
-                        .outcome = "refused",
-                        .reason = "wrong administrator name or password",
-                        .detail = {{"command", m_command}}});
-            throw CliError(kExitNo,
-                           "not the administrator's name and password; nothing was changed");
-        }
-        CopyStore(m_store, &m_before);
+        m_adminPassword = CString(LibraryText(password, "the password"));
+        RequireAdministrator();
     }
 
-    // The store's own flag that allows this kind of change, as the sheet's pages honour it.
-    void RequireEditFlag(int32_t flag, const char* what) {
-        if (!flag) {
+    // Takes the data-file lock, loads the store afresh and checks the pair against it; the
+    // records handed out before are gone. `flag` is the store's own permission for this kind of
+    // change, which the sheet's pages honour too.
+    void Begin(int32_t CSaveProp::*flag, const char* what) {
+        m_hold.emplace();
+        m_store = Load();
+        RequireAdministrator();
+        if (!(m_store.get()->*flag)) {
             throw CliError(kExitNo, std::string("the store does not allow editing ") + what +
                                         " (the sheet's Other page switches it on)");
         }
+        CopyStore(*m_store, &m_before);
     }
 
     void Save(const std::string& done) {
         if (!m_invocation.dataFileExisted) CreateParentFolders(m_invocation.dataPath);
-        const bool saved = m_store.SaveToFile() == 1;
+        const bool saved = m_store->SaveToFile() == 1;
+        m_hold.reset();
         std::vector<std::pair<std::string, std::string>> detail = {{"command", m_command}};
-        for (auto& item : DescribeStoreChanges(m_before, m_store)) detail.push_back(item);
+        for (auto& item : DescribeStoreChanges(m_before, *m_store)) detail.push_back(item);
         WriteAudit({.event = "cli-change",
                     .user = m_admin,
                     .outcome = saved ? "saved" : "save-failed",
                     .detail = detail});
-        if (!saved)
+        if (!saved) {
             throw CliError(kExitNo, "the change could not be saved to " + m_invocation.dataPath);
+        }
         std::cout << done << '\n';
     }
 
 private:
+    // A missing file gives the defaults, which the save then writes; a damaged one is never
+    // rewritten from the part that could be read.
+    std::unique_ptr<CSaveProp> Load() const {
+        auto store = std::make_unique<CSaveProp>();
+        if (m_invocation.dataFileExisted && store->LoadFromFile() != 1) {
+            throw CliError(kExitDataFile, "cannot read the whole store from " +
+                                              m_invocation.dataPath + "; nothing was changed");
+        }
+        return store;
+    }
+
+    void RequireAdministrator() {
+        if (IsAdministrator(*m_store, m_admin, m_adminPassword)) return;
+        m_hold.reset();
+        WriteAudit({.event = "cli-change",
+                    .user = m_admin,
+                    .outcome = "refused",
+                    .reason = "wrong administrator name or password",
+                    .detail = {{"command", m_command}}});
+        throw CliError(kExitNo, "not the administrator's name and password; nothing was changed");
+    }
+
     const Invocation& m_invocation;
     std::string m_command;
-    CSaveProp m_store;
+    std::unique_ptr<CSaveProp> m_store;
     CSaveProp m_before;
     CString m_admin;
+    CString m_adminPassword;
     PasswordInput m_input;
+    std::optional<FileMutexHold> m_hold;
 };
 
 [[noreturn]] void Refused(RecordRefusal refusal) {
@@ -219,14 +239,14 @@ int RunUserAdd(const Invocation& invocation) {
     const CommandOptions& options = invocation.options;
     std::optional<Validity> validity = RequestedValidity(options);  // bad options ask nothing
     Change change(invocation, "user add");
-    change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditUser, "users");
-    CDataManager& records = change.Records();
     CString name(LibraryText(invocation.operands[0], "NAME"));
     CString remark(LibraryText(options.remark.value_or(""), "--remark"));
-    std::vector<int32_t> groups = GroupIDs(records, options.groups);
+    change.CheckAdministrator();
     CString password(
         LibraryText(change.Input().AskNew("password of the new user"), "the password"));
+    change.Begin(&CSaveProp::m_bEditUser, "users");
+    CDataManager& records = change.Records();
+    std::vector<int32_t> groups = GroupIDs(records, options.groups);
     Require(CheckUserTexts(records, name, password, password, true));
     auto user = std::make_unique<CInfoUser>();
     user->m_nID = records.NextUserID();
@@ -247,7 +267,12 @@ int RunUserSet(const Invocation& invocation) {
     std::optional<Validity> validity = RequestedValidity(options);
     Change change(invocation, "user set");
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditUser, "users");
+    std::optional<CString> newPassword;
+    if (options.password) {
+        newPassword = CString(LibraryText(
+            change.Input().AskNew("new password of " + invocation.operands[0]), "the password"));
+    }
+    change.Begin(&CSaveProp::m_bEditUser, "users");
     CDataManager& records = change.Records();
     CInfoUser* user = FindOne<CInfoUser>(records.m_userList, invocation.operands[0], "user");
     CString name =
@@ -256,11 +281,7 @@ int RunUserSet(const Invocation& invocation) {
         options.remark ? CString(LibraryText(*options.remark, "--remark")) : user->m_strRemark;
     std::optional<std::vector<int32_t>> groups;
     if (!options.groups.empty() || options.noGroups) groups = GroupIDs(records, options.groups);
-    CString password = user->m_strPassword;
-    if (options.password) {
-        password = CString(LibraryText(
-            change.Input().AskNew("new password of " + invocation.operands[0]), "the password"));
-    }
+    CString password = newPassword.value_or(user->m_strPassword);
     // An edited user may keep or take any name, as in the dialog.
     Require(CheckUserTexts(records, name, password, password, false));
     if (validity) ApplyValidity(*validity, user);
@@ -275,7 +296,7 @@ int RunUserSet(const Invocation& invocation) {
 int RunUserDel(const Invocation& invocation) {
     Change change(invocation, "user del");
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditUser, "users");
+    change.Begin(&CSaveProp::m_bEditUser, "users");
     CDataManager& records = change.Records();
     records.RemoveUser(FindOne<CInfoUser>(records.m_userList, invocation.operands[0], "user"));
     change.Save("user " + invocation.operands[0] + " deleted with its memberships");
@@ -285,7 +306,7 @@ int RunUserDel(const Invocation& invocation) {
 int RunGroupAdd(const Invocation& invocation) {
     Change change(invocation, "group add");
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditGroup, "groups");
+    change.Begin(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     CString name(LibraryText(invocation.operands[0], "NAME"));
     Require(CheckGroupName(records, name, true));
@@ -303,7 +324,7 @@ int RunGroupSet(const Invocation& invocation) {
     const CommandOptions& options = invocation.options;
     Change change(invocation, "group set");
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditGroup, "groups");
+    change.Begin(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     CInfoGroup* group = FindOne<CInfoGroup>(records.m_groupList, invocation.operands[0], "group");
     CString name =
@@ -318,7 +339,7 @@ int RunGroupSet(const Invocation& invocation) {
 int RunGroupDel(const Invocation& invocation) {
     Change change(invocation, "group del");
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditGroup, "groups");
+    change.Begin(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     records.RemoveGroup(FindOne<CInfoGroup>(records.m_groupList, invocation.operands[0], "group"));
     change.Save("group " + invocation.operands[0] + " deleted with its memberships and rights");
@@ -330,7 +351,7 @@ int RunGroupGrant(const Invocation& invocation) {
     std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
     std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditGroup, "groups");
+    change.Begin(&CSaveProp::m_bEditGroup, "groups");
     CInfoGroup* group =
         FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
     for (uint32_t code : codes) theApp.AddGroupOper(&change.Store(), code, group->m_nID);
@@ -343,7 +364,7 @@ int RunGroupRevoke(const Invocation& invocation) {
     std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
     std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
     change.CheckAdministrator();
-    change.RequireEditFlag(change.Store().m_bEditGroup, "groups");
+    change.Begin(&CSaveProp::m_bEditGroup, "groups");
     CInfoGroup* group =
         FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
     const int32_t groupID = group->m_nID;

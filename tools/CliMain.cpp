@@ -215,7 +215,9 @@ ParsedLine ParseCommandLine(int argc, char** argv) {
 void CheckOperands(const CommandSpec& spec, const Invocation& invocation) {
     size_t count = invocation.operands.size();
     if (spec.passwordForm != 0 && count == spec.passwordForm) {
-        RefusePasswordArgument(FullName(spec), std::string(spec.asked));
+        RefusePasswordArgument(FullName(spec), "type it when asked, or give " +
+                                                   std::string(spec.asked) +
+                                                   " on standard input, one a line");
     }
     if (count < spec.minOperands || count > spec.maxOperands) {
         std::string wanted =

@@ -100,9 +100,9 @@ std::string ReadPasswordFile(const std::string& path, const std::string& what) {
     return line;
 }
 
-void RefusePasswordArgument(const std::string& command, const std::string& asked) {
+void RefusePasswordArgument(const std::string& command, const std::string& how) {
     throw CliError(kExitUsage, command +
                                    " takes no password as an argument (any local user can read a "
-                                   "process's arguments): type it when asked, or give " +
-                                   asked + " on standard input, one a line");
+                                   "process's arguments): " +
+                                   how);
 }

@@ -49,5 +49,5 @@ private:
 // usage CliError when the file cannot be read.
 std::string ReadPasswordFile(const std::string& path, const std::string& what);
 
-// The message for a password given as an argument: refused, with how to give it instead.
-[[noreturn]] void RefusePasswordArgument(const std::string& command, const std::string& asked);
+// The refusal of a password given as an argument to `command`, saying `how` to give it instead.
+[[noreturn]] void RefusePasswordArgument(const std::string& command, const std::string& how);

@@ -238,7 +238,8 @@ void PassedCommand(Session&, const Operands& operands) {
 // The password comes on the next line, typed without echo at a terminal: a password on the
 // command's own line would stay on the screen.
 void IslegalCommand(Session& session, const Operands& operands) {
-    if (operands.size() == 3) RefusePasswordArgument("islegal", "the password on the next line");
+    if (operands.size() == 3)
+        RefusePasswordArgument("islegal", "give it on the line after the command");
     std::string user = LibraryText(operands[0], "USER");
     uint32_t code = CatalogueCode(LoadStore(), operands[1]);
     session.passwordPrompt = "password of " + operands[0] + ": ";
