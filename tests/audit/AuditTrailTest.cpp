@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -20,7 +21,7 @@ protected:
         m_dir = folder;
         m_trail = m_dir + "/rights.dat.audit";
     }
-    void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     void Append(const std::string& event, const std::string& user = "") {
         AuditRecord record;

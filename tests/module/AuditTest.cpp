@@ -11,6 +11,7 @@
 
 #include "audit/AuditTrail.h"
 #include "module/AuditHook.h"
+#include "platform/MessageBox.h"
 #include "resources/ResourceIds.h"
 #include "support/GuiTest.h"
 #include "wardlet/wardlet.h"
