@@ -1,6 +1,7 @@
 #include "admin_ui/DlgGroupProp.h"
 
 #include <unordered_set>
+#include <vector>
 
 #include "admin_ui/ReportList.h"
 #include "module/Notice.h"
@@ -12,6 +13,7 @@
 #include "rights/Evaluation.h"
 #include "rights/RightCode.h"
 #include "store/RecordLists.h"
+#include "store/RecordRules.h"
 #include "wardlet/store/SaveProp.h"
 
 namespace {
@@ -101,12 +103,9 @@ void CDlgGroupProp::OnOK() {
     if (!UpdateData(true)) return;
     m_strName.Trim();
     UpdateData(false);
-    if (m_strName.IsEmpty()) {
-        ShowNotice(Cp936Text("组名字不能为空或空格!"));
-        return;
-    }
-    if (!m_bEdit && m_pStore->m_dataManager.IsGroupNameUsed(m_strName)) {
-        ShowNotice(Cp936Text("该组名已存在!"));
+    const RecordRefusal refusal = CheckGroupName(m_pStore->m_dataManager, m_strName, !m_bEdit);
+    if (refusal != RecordRefusal::kNone) {
+        ShowNotice(RefusalNotice(refusal));
         return;
     }
     SaveLinks();
@@ -167,23 +166,24 @@ void CDlgGroupProp::InsertOperTree(CInfoOper* oper, HTREEITEM parent) {
 }
 
 void CDlgGroupProp::SaveLinks() {
-    theApp.RemoveGroupUsers(m_pStore, m_nGroupId);
+    std::vector<int32_t> userIDs;
     for (int row = 0; row < m_listUser.GetItemCount(); ++row) {
         if (!m_listUser.GetCheck(row)) continue;
-        const auto* user = reinterpret_cast<const CInfoUser*>(m_listUser.GetItemData(row));
-        theApp.AddGroupUser(m_pStore, user->m_nID, m_nGroupId);
+        userIDs.push_back(reinterpret_cast<const CInfoUser*>(m_listUser.GetItemData(row))->m_nID);
     }
-    theApp.RemoveGroupOpers(m_pStore, m_nGroupId);
-    CollectCheckedOpers(TVI_ROOT);
+    SetGroupMembers(m_pStore, m_nGroupId, userIDs);
+    std::vector<uint32_t> codes;
+    CollectCheckedOpers(TVI_ROOT, &codes);
+    SetGroupRights(m_pStore, m_nGroupId, codes);
 }
 
-void CDlgGroupProp::CollectCheckedOpers(HTREEITEM parent) {
+void CDlgGroupProp::CollectCheckedOpers(HTREEITEM parent, std::vector<uint32_t>* codes) {
     for (HTREEITEM item = m_treeOper.GetChildItem(parent); item != nullptr;
          item = m_treeOper.GetNextSiblingItem(item)) {
         if (m_treeOper.GetCheck(item)) {
-            const auto* oper = reinterpret_cast<const CInfoOper*>(m_treeOper.GetItemData(item));
-            theApp.AddGroupOper(m_pStore, CodeOf(oper), m_nGroupId);
+            codes->push_back(
+                CodeOf(reinterpret_cast<const CInfoOper*>(m_treeOper.GetItemData(item))));
         }
-        CollectCheckedOpers(item);
+        CollectCheckedOpers(item, codes);
     }
 }

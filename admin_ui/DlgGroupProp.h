@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "admin_ui/CheckTreeCtrl.h"
 #include "platform/Dialog.h"
@@ -54,8 +55,8 @@ private:
 
     // Replaces the group's members by the checked rows and its operations by the checked items.
     void SaveLinks();
-    // Links the checked items below `parent`, depth first, parents before children.
-    void CollectCheckedOpers(HTREEITEM parent);
+    // The codes of the checked items below `parent`, depth first, parents before children.
+    void CollectCheckedOpers(HTREEITEM parent, std::vector<uint32_t>* codes);
 
     bool m_bTreeBuilt = false;
 };

@@ -1,6 +1,7 @@
 #include "admin_ui/DlgUserProp.h"
 
 #include <initializer_list>
+#include <vector>
 
 #include "admin_ui/ReportList.h"
 #include "module/Notice.h"
@@ -9,18 +10,12 @@
 #include "resources/Cp936Text.h"
 #include "resources/DialogTemplates.h"
 #include "resources/ResourceIds.h"
-#include "store/RecordLists.h"
+#include "store/RecordRules.h"
 #include "wardlet/store/SaveProp.h"
 
 namespace {
 
-// A user name, password or confirmation typed here, in code page 936 bytes.
-constexpr int kMaxTextBytes = 64;
-
-// The kinds of validity period, as the user record stores them; each has its radio button.
-constexpr int kValidForever = 0;
-constexpr int kValidDaily = 1;
-constexpr int kValidPeriod = 2;
+// Each kind of validity period has its radio button.
 constexpr int kKindRadios[] = {IDC_RADIO_FOREVER, IDC_RADIO_DAILY, IDC_RADIO_PERIOD};
 
 const std::initializer_list<int> kDailyControls = {IDC_STATIC_DAILY_FROM, IDC_DAILY_FROM,
@@ -29,14 +24,11 @@ const std::initializer_list<int> kPeriodControls = {
     IDC_STATIC_PERIOD_FROM, IDC_FROM_DATE, IDC_FROM_TIME,
     IDC_STATIC_PERIOD_TO,   IDC_TO_DATE,   IDC_TO_TIME};
 
-// `date`'s day at the time of day of `clock`, local time.
-CTime OnDayOf(CTime date, CTime clock) {
-    return CTime(date.GetYear(), date.GetMonth(), date.GetDay(), clock.GetHour(), clock.GetMinute(),
-                 clock.GetSecond());
+// Shows the notice of a refusal; true when there is none.
+bool Accepted(RecordRefusal refusal) {
+    if (refusal != RecordRefusal::kNone) ShowNotice(RefusalNotice(refusal));
+    return refusal == RecordRefusal::kNone;
 }
-
-// A daily window keeps only times of day; they are stored on 1 January 2000.
-CTime OnDailyWindowDay(CTime clock) { return OnDayOf(CTime(2000, 1, 1, 0, 0, 0), clock); }
 
 }  // namespace
 
@@ -52,11 +44,11 @@ void CDlgUserProp::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_LIST_MEMBER_GROUPS, m_listGroup);
     DDX_Text(pDX, IDC_EDIT_NAME, m_strName);
-    DDV_MaxChars(pDX, m_strName, kMaxTextBytes);
+    DDV_MaxChars(pDX, m_strName, kMaxUserTextBytes);
     DDX_Text(pDX, IDC_EDIT_USER_PWD, m_strPassword);
-    DDV_MaxChars(pDX, m_strPassword, kMaxTextBytes);
+    DDV_MaxChars(pDX, m_strPassword, kMaxUserTextBytes);
     DDX_Text(pDX, IDC_EDIT_USER_CONFIRM, m_strConfirm);
-    DDV_MaxChars(pDX, m_strConfirm, kMaxTextBytes);
+    DDV_MaxChars(pDX, m_strConfirm, kMaxUserTextBytes);
     DDX_Text(pDX, IDC_EDIT_REMARK, m_strRemark);
     DDX_DateTimeCtrl(pDX, IDC_FROM_DATE, m_tmFromDate);
     DDX_DateTimeCtrl(pDX, IDC_TO_DATE, m_tmToDate);
@@ -118,61 +110,25 @@ void CDlgUserProp::OnOK() {
     EndDialog(IDOK);
 }
 
-bool CDlgUserProp::AreTextsAcceptable() const {
-    const char* refusal = nullptr;
-    if (m_strName.IsEmpty()) {
-        refusal = "用户名字不能为空或空格!";
-    } else if (m_strName.GetLength() > kMaxTextBytes) {
-        refusal = "用户名长度不可大于64!";
-    } else if (IsNameTaken()) {
-        refusal = "该用户名已存在!";
-    } else if (m_strPassword != m_strConfirm) {
-        refusal = "密码和确认密码不相等，请重新输入!";
-    } else if (m_strPassword.GetLength() > kMaxTextBytes) {
-        refusal = "密码长度不可大于64!";
-    }
-    if (refusal != nullptr) ShowNotice(Cp936Text(refusal));
-    return refusal == nullptr;
-}
-
-// Only a new user's name must be free; an edited user may keep or take any name.
-bool CDlgUserProp::IsNameTaken() const {
-    return !m_bEdit && m_pStore->m_dataManager.IsUserNameUsed(m_strName);
+bool CDlgUserProp::AreTextsAcceptable() {
+    return Accepted(
+        CheckUserTexts(m_pStore->m_dataManager, m_strName, m_strPassword, m_strConfirm, !m_bEdit));
 }
 
 bool CDlgUserProp::ComputePeriod() {
-    switch (m_nTimeSectType) {
-        case kValidForever:
-            m_tFrom = m_tTo = CTime();
-            return true;
-        case kValidDaily:
-            m_tFrom = OnDailyWindowDay(m_tmDailyFrom);
-            m_tTo = OnDailyWindowDay(m_tmDailyTo);
-            break;
-        case kValidPeriod:
-            m_tFrom = OnDayOf(m_tmFromDate, m_tmFromTime);
-            m_tTo = OnDayOf(m_tmToDate, m_tmToTime);
-            break;
-        default:
-            return true;
-    }
-    if (m_tTo < m_tFrom) {
-        ShowNotice(Cp936Text("时间段起始时间大于结束时间!"));
-        return false;
-    }
-    return true;
+    return Accepted(ComputeValidity(m_nTimeSectType, m_tmDailyFrom, m_tmDailyTo,
+                                    OnDayOf(m_tmFromDate, m_tmFromTime),
+                                    OnDayOf(m_tmToDate, m_tmToTime), &m_tFrom, &m_tTo));
 }
 
 void CDlgUserProp::SaveLinks() {
-    CObList& links = m_pStore->m_dataManager.m_groupUserList;
-    const int32_t userID = m_nUserID;
-    DeleteWhere<CInfoGroupUser>(
-        links, [userID](const CInfoGroupUser& link) { return link.m_nUserID == userID; });
+    std::vector<int32_t> groupIDs;
     for (int row = 0; row < m_listGroup.GetItemCount(); ++row) {
         if (!m_listGroup.GetCheck(row)) continue;
-        const auto* group = reinterpret_cast<const CInfoGroup*>(m_listGroup.GetItemData(row));
-        theApp.AddGroupUser(m_pStore, userID, group->m_nID);
+        groupIDs.push_back(
+            reinterpret_cast<const CInfoGroup*>(m_listGroup.GetItemData(row))->m_nID);
     }
+    SetUserGroups(m_pStore, m_nUserID, groupIDs);
 }
 
 void CDlgUserProp::SwitchPeriodKind(int kind) {

@@ -51,8 +51,7 @@ private:
     void OnSelectNoGroups();
 
     // Refuses, with a notice, a blank, too long or taken name and a mistyped or too long password.
-    bool AreTextsAcceptable() const;
-    bool IsNameTaken() const;
+    bool AreTextsAcceptable();
     // Sets m_tFrom and m_tTo from the pickers; refuses, with a notice, a period that ends before
     // it begins.
     bool ComputePeriod();

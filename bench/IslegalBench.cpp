@@ -1,7 +1,7 @@
-// Islegal and GetPassed against stores of growing size, beside the floor of a design that reads
-// the whole data file on every call: open, read and close of the same file. Steady questions are
-// asked of a file that has settled and not changed since, so the index answers them; the first
-// question after a change reads the file again.
+// Islegal and GetPassed (with its audit record) against stores of growing size, beside the floor of
+// a design that reads the whole data file on every call: open, read and close of the same file.
+// Steady questions are asked of a file that has settled and not changed since, so the index
+// answers them; the first question after a change reads the file again.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "audit/AuditTrail.h"
 #include "bench/BenchStore.h"
+#include "module/AuditHook.h"
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
 #include "store/RightCheckIndex.h"
@@ -132,8 +134,25 @@ void BM_RawReadFloor(benchmark::State& state) {
     state.counters["file_bytes"] = static_cast<double>(buffer.size());
 }
 
+// One audit record of a GetPassed decision, as the library appends it on that path: the trail's
+// tail read, the line encoded and hashed, appended under the data-file lock, the head rewritten.
+void BM_AuditRecord(benchmark::State& state) {
+    PrepareStore(1000);
+    const std::string trail = AuditTrailPath(g_strDataSource.Bytes());
+    std::filesystem::remove(trail);
+    std::filesystem::remove(AuditHeadPath(trail));
+    const AuditEntry entry{.event = "get-passed",
+                           .user = "operator-999",
+                           .outcome = "granted",
+                           .code = kQueriedCode,
+                           .via = "logged-in"};
+    for (auto _ : state) WriteAudit(entry);
+    state.counters["trail_bytes"] = static_cast<double>(std::filesystem::file_size(trail));
+}
+
 }  // namespace
 
+BENCHMARK(BM_AuditRecord)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Islegal)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_IslegalAfterChange)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GetPassedLoggedIn)->Arg(10)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);

@@ -7,6 +7,7 @@
 #include "admin_ui/DlgPageOther.h"
 #include "admin_ui/DlgPageUser.h"
 #include "admin_ui/DlgSheetConfig.h"
+#include "module/AuditHook.h"
 #include "module/Credentials.h"
 #include "module/Exports.h"
 #include "module/Notice.h"
@@ -45,18 +46,32 @@ void ReceiveStore(CArchive& archive) {
     ReceivingFlag receiving;
     ReceiveLimit limit(archive);
     uint32_t count = archive.ReadCount();
-    if (count == 0) return;
+    if (count == 0) {
+        WriteAudit({.event = "receive", .outcome = "empty", .reason = "the list held no store"});
+        return;
+    }
     if (count > 1) {
         // The sending side never sends more than one; taking several would leave only the last.
         throw CArchiveException(CArchiveException::genericException,
                                 "the received list holds more than one store");
     }
     delete archive.ReadOwnedObject(RUNTIME_CLASS(CSaveProp));
+    WriteAudit({.event = "receive", .outcome = "applied"});
+}
+
+void AuditPasswordChange(const CString& user, const char* outcome, const char* via,
+                         const char* reason) {
+    WriteAudit({.event = "modify-password",
+                .user = user,
+                .outcome = outcome,
+                .via = via,
+                .reason = reason});
 }
 
 // The administrator maintains the whole store in the sheet; it is saved only when the sheet ends
 // with OK.
-void RunConfigurationSheet(CSaveProp& store) {
+void RunConfigurationSheet(CSaveProp& store, const CString& administrator) {
+    WriteAudit({.event = "config", .user = administrator, .outcome = "opened"});
     CDlgSheetConfig sheet(Cp936Text("权限管理"));
     CDlgPageGroup groupPage(&store);
     CDlgPageUser userPage(&store);
@@ -71,19 +86,34 @@ void RunConfigurationSheet(CSaveProp& store) {
     sheet.m_psh.dwFlags &= ~PSH_HASHELP;
     sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
     sheet.SetActivePage(0);
-    if (sheet.DoModal() == IDOK) store.SaveToFile();
+    CSaveProp before;
+    CopyStore(store, &before);
+    if (sheet.DoModal() != IDOK) {
+        WriteAudit({.event = "config", .user = administrator, .outcome = "cancelled"});
+        return;
+    }
+    const bool saved = store.SaveToFile() == 1;
+    WriteAudit({.event = "config",
+                .user = administrator,
+                .outcome = saved ? "saved" : "save-failed",
+                .detail = DescribeStoreChanges(before, store)});
 }
 
 // An ordinary user changes his own password, unless the account is outside its validity period.
 void ChangeOwnPassword(CSaveProp& store, CInfoUser* user) {
     if (!IsUserPeriodValid(user)) {
+        AuditPasswordChange(user->m_strName, "refused", "config", "the account has expired");
         ShowNotice(Cp936Text("用户帐户已过期!"));
         return;
     }
     CDlgModifyPwd dialog;
-    if (dialog.DoModal() != IDOK) return;
+    if (dialog.DoModal() != IDOK) {
+        AuditPasswordChange(user->m_strName, "cancelled", "config", "");
+        return;
+    }
     user->m_strPassword = dialog.m_strNewPwd;
-    store.SaveToFile();
+    const bool saved = store.SaveToFile() == 1;
+    AuditPasswordChange(user->m_strName, saved ? "changed" : "save-failed", "config", "");
     ShowNotice(Cp936Text("用户密码修改成功!"));
 }
 
@@ -97,9 +127,13 @@ void Config() {
         login.m_strUser = store.m_strAdminName;
         if (login.DoModal() != IDOK) return;
         if (!CheckCredentials(store, login.m_strUser, login.m_strPassword)) {
+            WriteAudit({.event = "config",
+                        .user = login.m_strUser,
+                        .outcome = "refused",
+                        .reason = "wrong name or password"});
             ShowNotice(Cp936Text("用户不存在或密码错误!"));
         } else if (IsAdministrator(store, login.m_strUser, login.m_strPassword)) {
-            RunConfigurationSheet(store);
+            RunConfigurationSheet(store, login.m_strUser);
         } else {
             // The record that matched both name and password: another user of the same name is
             // never the one changed.
@@ -123,10 +157,13 @@ int32_t ModifyPWD(const char* user, const char* oldPassword, const char* newPass
         } else if (CInfoUser* record = FindUserByCredentials(store, name, HostText(oldPassword))) {
             record->m_strPassword = HostText(newPassword);
         } else {
+            AuditPasswordChange(name, "refused", "ModifyPWD", "wrong name or password");
             return 0;
         }
         // The change counts only once it is in the data file.
-        return store.SaveToFile();
+        const int32_t saved = store.SaveToFile();
+        AuditPasswordChange(name, saved ? "changed" : "save-failed", "ModifyPWD", "");
+        return saved;
     });
 }
 
@@ -146,6 +183,7 @@ void ReceiveObjListFromArchive(CArchive& archive) {
         } catch (const std::exception& error) {
             std::fprintf(stderr, "wardlet: received store rejected, nothing stored: %s\n",
                          error.what());
+            WriteAudit({.event = "receive", .outcome = "rejected", .reason = error.what()});
         }
     });
 }

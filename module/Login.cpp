@@ -1,5 +1,6 @@
 // Logging the operator in and out of the workstation.
 #include "admin_ui/DlgLogin.h"
+#include "module/AuditHook.h"
 #include "module/Credentials.h"
 #include "module/Exports.h"
 #include "module/LoginSession.h"
@@ -31,11 +32,17 @@ CString Formatted(const char* utf8Format, const CString& name) {
     return text;
 }
 
-// A refused login: the status for the host, the slot given back, then the operator's notice.
+void AuditLogin(const CString& name, const char* outcome, const char* reason) {
+    WriteAudit({.event = "login", .user = name, .outcome = outcome, .reason = reason});
+}
+
+// A refused login: the status for the host, the slot given back, the record, then the operator's
+// notice.
 void RefuseLogin(LoginSlotHold& slot, const char* statusFormat, const CString& name,
-                 const char* notice) {
+                 const char* notice, const char* reason) {
     theApp.m_strLogStatus = Formatted(statusFormat, name);
     slot.Release();
+    AuditLogin(name, "refused", reason);
     ShowNotice(Cp936Text(notice));
 }
 
@@ -44,26 +51,31 @@ void LogInWithDialog() {
     if (!TakeLoginSlot()) {
         const CString& user = theApp.m_strCurUser;
         theApp.m_strLogStatus = Formatted("用户%s已登录!本地用户登录操作失败!", user);
+        AuditLogin(user, "refused", "somebody is logged in already");
         ShowNotice(Cp936Text("用户 ") + user + Cp936Text(" 已登录!"));
         return;
     }
     LoginSlotHold slot;
     CDlgLogin dialog(Cp936Text("登录..."));
-    if (dialog.DoModal() != IDOK) return;
+    if (dialog.DoModal() != IDOK) {
+        AuditLogin(CString(), "cancelled", "the login dialog was cancelled");
+        return;
+    }
 
     CSaveProp store;
     store.LoadFromFile();
     const CString& name = dialog.m_strUser;
     if (!CheckCredentials(store, name, dialog.m_strPassword)) {
         RefuseLogin(slot, "本地用户登录失败!用户%s帐号/密码错误!", name,
-                    "帐号/密码错误，登录失败！");
+                    "帐号/密码错误，登录失败！", "wrong name or password");
         return;
     }
     // The administrator is no user record: no validity period applies to that name.
     const bool valid =
         IsUserPeriodValid(store.m_dataManager.FindUserByName(name)) || name == store.m_strAdminName;
     if (!valid) {
-        RefuseLogin(slot, "本地用户登录失败!用户%s帐号已过期!", name, "帐号已过期，登录失败！");
+        RefuseLogin(slot, "本地用户登录失败!用户%s帐号已过期!", name, "帐号已过期，登录失败！",
+                    "the account is outside its validity period");
         return;
     }
     theApp.m_strCurUser = name;
@@ -71,6 +83,7 @@ void LogInWithDialog() {
     RestartLogoutTimer(store.m_nLogoutMinutes);
     theApp.m_strLogStatus = Formatted("本地用户%s登录成功!", name);
     slot.Keep();
+    AuditLogin(name, "accepted", "");
 }
 
 void LogOutCurrentUser() {
@@ -85,6 +98,7 @@ void LogOutCurrentUser() {
             notice = Formatted("用户“%s”注销成功", user);
             theApp.m_strLogStatus = Formatted("本地用户%s注销成功!", user);
         }
+        WriteAudit({.event = "logout", .user = user, .outcome = "logged-out", .via = "hand"});
         theApp.m_strCurUser.Empty();
         theApp.m_strCurPassword.Empty();
     }

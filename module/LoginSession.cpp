@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "module/AuditHook.h"
 #include "module/WardletApp.h"
 #include "platform/TimerQueue.h"
 
@@ -39,6 +40,10 @@ void AutoLogoutTimerProc(void* /*window*/, uint32_t /*message*/, uintptr_t /*tim
                          uint32_t /*tickCount*/) {
     StopLogoutTimer();  // fires once
     if (!TakeLoginSlot()) {
+        WriteAudit({.event = "logout",
+                    .user = theApp.m_strCurUser,
+                    .outcome = "logged-out",
+                    .via = "timer"});
         theApp.m_strCurUser.Empty();
         theApp.m_strCurPassword.Empty();
     }

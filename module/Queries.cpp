@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "admin_ui/DlgLogin.h"
+#include "module/AuditHook.h"
 #include "module/Credentials.h"
 #include "module/Exports.h"
 #include "module/LoginSession.h"
@@ -31,15 +32,40 @@ bool LoggedInUserPasses(uint32_t code, char* buffer) {
     return true;
 }
 
-// Whoever identifies in the verification dialog; the login state is left as it is.
-int VerifyInDialog(uint32_t code, char* buffer) {
+// Whoever identifies in the verification dialog (named in `who`); the login state is left as it is.
+int VerifyInDialog(uint32_t code, char* buffer, CString* who) {
     CDlgLogin dialog(Cp936Text("权限验证..."));
     if (dialog.DoModal() != IDOK) return kGetPassedCancelled;
+    *who = dialog.m_strUser;
     CopyToHostBuffer(buffer, dialog.m_strUser);
     CSaveProp store;
     store.LoadFromFile();
     if (IsAdministrator(store, dialog.m_strUser, dialog.m_strPassword)) return kRightGranted;
     return CheckUserRight(store, dialog.m_strUser, dialog.m_strPassword, code);
+}
+
+const char* PassedOutcome(int32_t result) {
+    switch (result) {
+        case kRightGranted:
+            return "granted";
+        case kGetPassedCancelled:
+            return "cancelled";
+        case 2:
+            return "wrong-password";
+        case 4:
+            return "expired";
+        default:
+            return "refused";
+    }
+}
+
+int32_t AuditPassed(uint32_t code, const CString& user, const char* via, int32_t result) {
+    WriteAudit({.event = "get-passed",
+                .user = user,
+                .outcome = PassedOutcome(result),
+                .code = code,
+                .via = via});
+    return result;
 }
 
 }  // namespace
@@ -64,9 +90,13 @@ int32_t GetPassed(uint32_t code, char* buffer) {
     return GuardExport("GetPassed", static_cast<int32_t>(kRightRefused), [&]() -> int32_t {
         // Decided on the text as the host passed it in, before the buffer is written.
         const bool noDialog = Cp936Contains(HostText(buffer).View(), Cp936Text("不弹框").View());
-        if (LoggedInUserPasses(code, buffer)) return kRightGranted;
-        if (noDialog) return kRightRefused;
-        return VerifyInDialog(code, buffer);
+        if (LoggedInUserPasses(code, buffer)) {
+            return AuditPassed(code, theApp.m_strCurUser, "logged-in", kRightGranted);
+        }
+        if (noDialog) return AuditPassed(code, theApp.m_strCurUser, "logged-in", kRightRefused);
+        CString who;
+        const int32_t result = VerifyInDialog(code, buffer, &who);
+        return AuditPassed(code, who, "dialog", result);
     });
 }
 

@@ -11,7 +11,7 @@ packages=(g++ cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev tzdat
           qt6-base-dev fonts-wqy-zenhei
           mosquitto mosquitto-clients libmosquitto-dev libsodium-dev
           libtomlplusplus-dev libcli11-dev nlohmann-json3-dev libsystemd-dev
-          clang libclang-rt-14-dev openssl pkg-config)
+          clang libclang-rt-14-dev openssl pkg-config dpkg-dev)
 
 missing=()
 for package in "${packages[@]}"; do

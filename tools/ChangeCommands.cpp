@@ -4,8 +4,10 @@
 #include "tools/Cli.h"
 #include "tools/CliFiles.h"
 #include "tools/CliText.h"
+#include "tools/PasswordInput.h"
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
+#include "wardlet/store/SaveProp.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -21,8 +23,10 @@ void HandOverTransfer(std::vector<unsigned char> transfer) {
 
 int RunPasswd(const Invocation& invocation) {
     std::string user = LibraryText(invocation.operands[0], "USER");
-    std::string oldPassword = LibraryText(invocation.operands[1], "OLD");
-    std::string newPassword = LibraryText(invocation.operands[2], "NEW");
+    PasswordInput input;
+    std::string oldPassword =
+        LibraryText(input.Ask("old password of " + invocation.operands[0]), "the old password");
+    std::string newPassword = LibraryText(input.AskNew("new password"), "the new password");
     // Asked first so that a wrong pair is told apart from a failed save.
     if (IsUserExist(user.c_str(), oldPassword.c_str()) != 1) {
         throw CliError(kExitNo, "no user " + invocation.operands[0] + " with that password");
@@ -49,5 +53,28 @@ int RunReceive(const Invocation& invocation) {
         throw CliError(kExitNo, "nothing was stored; " + invocation.dataPath + " is unchanged");
     }
     std::cout << "received store saved to " << invocation.dataPath << '\n';
+    return kExitOk;
+}
+
+int RunExport(const Invocation& invocation) {
+    const std::string& target = invocation.operands[0];
+    if (IsSameFile(target, invocation.dataPath)) {
+        throw CliError(kExitUsage,
+                       "export would overwrite the data file itself; name another file");
+    }
+    // Loaded whole or not at all: a damaged data file must not travel as a partial store.
+    CSaveProp store;
+    if (store.LoadFromFile() != 1) {
+        throw CliError(kExitDataFile, "cannot read the whole store from " + invocation.dataPath +
+                                          "; nothing was exported");
+    }
+    CObList list;  // does not own: the store stays ours
+    list.AddTail(&store);
+    CMemFile file;
+    CArchive archive(&file, CArchive::store);
+    list.Serialize(archive);
+    archive.Close();
+    WritePrivateFile(target, file.Bytes());
+    std::cout << "store exported to " << target << " (" << file.Bytes().size() << " bytes)\n";
     return kExitOk;
 }

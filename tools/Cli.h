@@ -2,6 +2,7 @@
 // ends a run, and the parsed invocation.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,12 +25,30 @@ private:
     ExitCode m_code;
 };
 
+// The options of the administration and report commands, as given.
+struct CommandOptions {
+    bool json = false;
+    std::string admin;  // empty: the stored administrator's name
+    std::string adminPasswordFile;
+    std::optional<std::string> rename;
+    std::optional<std::string> remark;
+    std::optional<std::string> desc;
+    std::vector<std::string> groups;
+    bool noGroups = false;
+    bool password = false;
+    bool permanent = false;
+    std::optional<std::string> daily;
+    std::vector<std::string> period;  // FROM TO
+    std::optional<std::string> since;
+};
+
 struct Invocation {
     std::string dataPath;  // the data file in use (for demo: as given, possibly empty)
     bool dataGiven = false;
     bool dataFileExisted = false;
     bool force = false;
     std::vector<std::string> operands;  // what follows the command name
+    CommandOptions options;
 };
 
 // One function per command; each returns the exit status or throws CliError.
@@ -43,3 +62,16 @@ int RunDump(const Invocation& invocation);
 int RunCatalogue(const Invocation& invocation);
 int RunDemo(const Invocation& invocation);
 int RunShell(const Invocation& invocation);
+int RunExport(const Invocation& invocation);
+int RunUserList(const Invocation& invocation);
+int RunUserAdd(const Invocation& invocation);
+int RunUserSet(const Invocation& invocation);
+int RunUserDel(const Invocation& invocation);
+int RunGroupList(const Invocation& invocation);
+int RunGroupAdd(const Invocation& invocation);
+int RunGroupSet(const Invocation& invocation);
+int RunGroupDel(const Invocation& invocation);
+int RunGroupGrant(const Invocation& invocation);
+int RunGroupRevoke(const Invocation& invocation);
+int RunAudit(const Invocation& invocation);
+int RunAuditVerify(const Invocation& invocation);

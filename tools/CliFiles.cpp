@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/AtomicFile.h"
 #include "tools/Cli.h"
 
 namespace {
@@ -121,4 +122,22 @@ bool IsSameVersion(const FileVersion& before, const FileVersion& after) {
     return before.exists == after.exists && before.device == after.device &&
            before.inode == after.inode && before.modified.tv_sec == after.modified.tv_sec &&
            before.modified.tv_nsec == after.modified.tv_nsec && before.bytes == after.bytes;
+}
+
+bool IsSameFile(const std::string& first, const std::string& second) {
+    struct stat one, other;
+    return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+void WritePrivateFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0077) != 0 &&
+        chmod(path.c_str(), 0600) != 0) {
+        throw CliError(kExitNo, "cannot make " + path + " private: " + std::strerror(errno));
+    }
+    std::string reason;
+    if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), &reason)) {
+        throw CliError(kExitNo, "cannot write " + path + ": " + reason);
+    }
 }

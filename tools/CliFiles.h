@@ -33,3 +33,10 @@ struct FileVersion {
 
 FileVersion CurrentVersion(const std::string& path);
 bool IsSameVersion(const FileVersion& before, const FileVersion& after);
+
+// True when both paths name one existing file.
+bool IsSameFile(const std::string& first, const std::string& second);
+
+// Replaces the file at `path` with `bytes` whole, mode 0600 (an existing file is made 0600 first);
+// a CliError when that fails, the old file then untouched.
+void WritePrivateFile(const std::string& path, const std::vector<unsigned char>& bytes);

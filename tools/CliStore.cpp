@@ -85,6 +85,21 @@ std::vector<std::string> GroupNamesOfUser(const CSaveProp& store, int32_t userID
     return names;
 }
 
+std::vector<std::string> UserNamesOfGroup(const CSaveProp& store, int32_t groupID) {
+    std::vector<std::string> names;
+    ForEachRecord<CInfoGroupUser>(
+        store.m_dataManager.m_groupUserList, [&](const CInfoGroupUser& link) {
+            if (link.m_nGroupID != groupID) return;
+            const CInfoUser* user = nullptr;
+            ForEachRecord<CInfoUser>(store.m_dataManager.m_userList, [&](const CInfoUser& each) {
+                if (user == nullptr && each.m_nID == link.m_nUserID) user = &each;
+            });
+            names.push_back(user ? Printable(user->m_strName.View())
+                                 : "#" + std::to_string(link.m_nUserID) + " (no such user)");
+        });
+    return names;
+}
+
 std::vector<uint32_t> CodesGrantedToGroup(const CSaveProp& store, int32_t groupID) {
     std::vector<uint32_t> codes;
     ForEachRecord<CInfoGroupOper>(store.m_dataManager.m_groupOperList,

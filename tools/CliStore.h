@@ -30,4 +30,6 @@ std::vector<const CInfoOper*> TopLevelOpers(const CSaveProp& store);
 
 // Printable names of the groups the user belongs to.
 std::vector<std::string> GroupNamesOfUser(const CSaveProp& store, int32_t userID);
+// The names of a group's members, in the order of the links.
+std::vector<std::string> UserNamesOfGroup(const CSaveProp& store, int32_t groupID);
 std::vector<uint32_t> CodesGrantedToGroup(const CSaveProp& store, int32_t groupID);

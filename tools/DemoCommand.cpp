@@ -273,7 +273,7 @@ void PrintMatrix(const std::string& path) {
     for (size_t i = 0; i < kSampleUsers.size(); ++i) {
         if (kSampleUsers[i].kind != 0) ExplainLimitedAccount(kSampleUsers[i], anyAllowed[i]);
     }
-    std::cout << "\nTry: wardlet --data " << path << " islegal 张伟 zw-7341 0x01010301\n";
+    std::cout << "\nTry: echo zw-7341 | wardlet --data " << path << " islegal 张伟 0x01010301\n";
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "tools/Cli.h"
+#include "tools/CliJson.h"
 #include "tools/CliStore.h"
 #include "tools/CliText.h"
+#include "tools/PasswordInput.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -61,18 +63,23 @@ int PrintPasswordOf(const std::string& userArgument) {
     return kExitOk;
 }
 
+// The password of `user`, asked as the command line asks it, in code page 936.
+std::string AskPasswordOf(const std::string& user) {
+    return LibraryText(PasswordInput().Ask("password of " + user), "the password");
+}
+
 }  // namespace
 
 int RunIslegal(const Invocation& invocation) {
     std::string user = LibraryText(invocation.operands[0], "USER");
-    std::string password = LibraryText(invocation.operands[1], "PASSWORD");
-    uint32_t code = CatalogueCode(LoadStore(), invocation.operands[2]);
+    uint32_t code = CatalogueCode(LoadStore(), invocation.operands[1]);
+    std::string password = AskPasswordOf(invocation.operands[0]);
     return Answer(Islegal(user.c_str(), password.c_str(), code) == 1, "allowed", "refused");
 }
 
 int RunExists(const Invocation& invocation) {
     std::string user = LibraryText(invocation.operands[0], "USER");
-    std::string password = LibraryText(invocation.operands[1], "PASSWORD");
+    std::string password = AskPasswordOf(invocation.operands[0]);
     return Answer(IsUserExist(user.c_str(), password.c_str()) == 1, "valid", "invalid");
 }
 
@@ -82,7 +89,13 @@ int RunTimeSect(const Invocation& invocation) {
     if (GetUserTimeSect(user.c_str(), &kind, &from, &to) != 1) {
         throw CliError(kExitNo, "no user named " + invocation.operands[0]);
     }
-    std::cout << DescribeValidity(kind, from, to) << '\n';
+    if (invocation.options.json) {
+        OrderedJson answer = {{"user", invocation.operands[0]}};
+        answer["validity"] = ValidityJson(kind, from, to);
+        PrintJson(answer);
+    } else {
+        std::cout << DescribeValidity(kind, from, to) << '\n';
+    }
     return kExitOk;
 }
 

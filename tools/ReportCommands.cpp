@@ -5,6 +5,7 @@
 
 #include "rights/RightCode.h"
 #include "tools/Cli.h"
+#include "tools/CliJson.h"
 #include "tools/CliStore.h"
 #include "tools/CliText.h"
 
@@ -83,15 +84,31 @@ void PrintCatalogueLine(const CInfoOper& oper) {
 
 }  // namespace
 
-int RunDump(const Invocation&) {
+int RunDump(const Invocation& invocation) {
     const CSaveProp& store = LoadStore();
+    if (invocation.options.json) {
+        OrderedJson users = OrderedJson::array();
+        ForEachRecord<CInfoUser>(store.m_dataManager.m_userList, [&](const CInfoUser& user) {
+            users.push_back(UserJson(store, user));
+        });
+        OrderedJson groups = OrderedJson::array();
+        ForEachRecord<CInfoGroup>(store.m_dataManager.m_groupList, [&](const CInfoGroup& group) {
+            groups.push_back(GroupJson(store, group));
+        });
+        PrintJson({{"settings", SettingsJson(store)}, {"users", users}, {"groups", groups}});
+        return kExitOk;
+    }
     PrintSettings(store);
     PrintUsers(store);
     PrintGroups(store);
     return kExitOk;
 }
 
-int RunCatalogue(const Invocation&) {
+int RunCatalogue(const Invocation& invocation) {
+    if (invocation.options.json) {
+        PrintJson(CatalogueJson(LoadStore()));
+        return kExitOk;
+    }
     ForEachRecord<CInfoOper>(LoadStore().m_dataManager.m_operList, PrintCatalogueLine);
     return kExitOk;
 }

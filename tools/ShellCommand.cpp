@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "tools/Cli.h"
 #include "tools/CliStore.h"
 #include "tools/CliText.h"
+#include "tools/PasswordInput.h"
 #include "wardlet/platform/MessagePump.h"
 #include "wardlet/wardlet.h"
 
@@ -41,6 +43,9 @@ struct Session {
     bool loginOrLogoutCalled = false;  // an empty status then means the last login was cancelled
     std::string watchedUser;           // CP936: who was logged in when last looked; "" nobody
     bool quit = false;
+    // A command waiting for a password: the next line is taken as it, never as a command.
+    std::function<void(const std::string&)> awaitingPassword;
+    std::string passwordPrompt;
 };
 
 struct InputLine {
@@ -230,10 +235,19 @@ void PassedCommand(Session&, const Operands& operands) {
     std::cout << '\n';
 }
 
+// The password comes on the next line, typed without echo at a terminal: a password on the
+// command's own line would stay on the screen.
 void IslegalCommand(Session& session, const Operands& operands) {
-    Invocation invocation = session.invocation;
-    invocation.operands = operands;
-    RunIslegal(invocation);
+    if (operands.size() == 3)
+        RefusePasswordArgument("islegal", "give it on the line after the command");
+    std::string user = LibraryText(operands[0], "USER");
+    uint32_t code = CatalogueCode(LoadStore(), operands[1]);
+    session.passwordPrompt = "password of " + operands[0] + ": ";
+    session.awaitingPassword = [user, code](const std::string& typed) {
+        std::string password = LibraryText(typed, "the password");
+        bool allowed = Islegal(user.c_str(), password.c_str(), code) == 1;
+        std::cout << (allowed ? "allowed" : "refused") << '\n';
+    };
 }
 
 // The administration window; the store it saves may have changed the operator's password.
@@ -262,7 +276,7 @@ constexpr ShellCommand kShellCommands[] = {
     {"whoami", "", 0, 0, "the logged-in user", WhoamiCommand},
     {"passed", "CODE [--no-dialog]", 1, 2,
      "may the operator perform CODE? asks in a dialog unless --no-dialog", PassedCommand},
-    {"islegal", "USER PASSWORD CODE", 3, 3, "may USER perform CODE? prints allowed/refused",
+    {"islegal", "USER CODE", 2, 3, "may USER perform CODE? asks for the password on the next line",
      IslegalCommand},
     {"config", "", 0, 0, "the administration window (needs a display)", ConfigCommand},
     {"help", "", 0, 0, "this list", HelpCommand},
@@ -300,10 +314,22 @@ void ExecuteLine(Session& session, const InputLine& line) {
     command.run(session, operands);
 }
 
+// The line that answers a command's question for a password.
+void TakePassword(Session& session, const InputLine& line) {
+    auto answer = std::move(session.awaitingPassword);
+    session.awaitingPassword = nullptr;
+    if (line.tooLong) LineRejected("longer than " + std::to_string(kLongestLine) + " bytes");
+    answer(line.text);
+}
+
 // A bad line costs its message, never the shell.
 void RunLine(Session& session, const InputLine& line) {
     try {
-        ExecuteLine(session, line);
+        if (session.awaitingPassword) {
+            TakePassword(session, line);
+        } else {
+            ExecuteLine(session, line);
+        }
     } catch (const std::exception& error) {
         std::cout.flush();
         std::cerr << "wardlet: " << error.what() << '\n';
@@ -360,8 +386,14 @@ public:
 
 private:
     void ShowPrompt() {
+        if (!m_session.awaitingPassword) m_echoOff.reset();
         if (!m_interactive || m_promptShown || m_splitter.HasPartialLine()) return;
-        std::cout << kPrompt << std::flush;
+        if (m_session.awaitingPassword) {
+            m_echoOff.emplace(STDIN_FILENO);
+            std::cout << m_session.passwordPrompt << std::flush;
+        } else {
+            std::cout << kPrompt << std::flush;
+        }
         m_promptShown = true;
     }
 
@@ -387,6 +419,7 @@ private:
 
     Session m_session;
     LineSplitter m_splitter;
+    std::optional<TerminalEchoOff> m_echoOff;  // while a password is typed
     const bool m_interactive = isatty(STDIN_FILENO) == 1;
     bool m_promptShown = false;
 };

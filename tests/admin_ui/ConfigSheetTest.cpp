@@ -7,6 +7,9 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "platform/MessageBox.h"
@@ -321,4 +324,43 @@ TEST_F(ConfigSheetTest, PasswordChangeReachesTheAccountThatMatchedBothNameAndPas
     EXPECT_EQ(IsUserExist("dup", "first"), 1);
     EXPECT_EQ(IsUserExist("dup", "fresh"), 1);
     EXPECT_EQ(IsUserExist("dup", "second"), 0);
+}
+
+namespace {
+
+// The command-line host run by the shell, its standard input given; its exit status.
+int RunCli(const std::string& arguments, const std::string& input) {
+    const std::string command =
+        "printf '" + input + "' | " WARDLET_CLI_PATH " " + arguments + " >/dev/null 2>&1";
+    return WEXITSTATUS(std::system(command.c_str()));
+}
+
+}  // namespace
+
+// The same change through the sheet and through `wardlet user add`: the same bytes.
+TEST_F(ConfigSheetTest, CommandLineChangeIsTheSheetsChangeByteForByte) {
+    const std::string cliData = Dir() + "/cli.dat";
+    {
+        std::vector<unsigned char> bytes = ReadDataFile();
+        std::ofstream(cliData, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    }
+    InSheet([this](QWidget* sheet) {
+        ChooseTab(sheet, 1);
+        QWidget* users = Page(sheet, IDD_PAGE_USER);
+        m_driver->OnNextModal([](QWidget* dialog) {
+            TypeInto(dialog, IDC_EDIT_NAME, QStringLiteral("  新人 "));
+            TypeInto(dialog, IDC_EDIT_USER_PWD, "pw-1");
+            TypeInto(dialog, IDC_EDIT_USER_CONFIRM, "pw-1");
+            List(dialog, IDC_LIST_MEMBER_GROUPS)->item(0, 0)->setCheckState(Qt::Checked);
+            Click(dialog, IDOK);
+        });
+        Click(users, IDC_BTN_ADD);
+        Click(sheet, IDOK);
+    });
+    ASSERT_EQ(RunCli("--data " + cliData + " user add 新人 --group Operators", "4827\\npw-1\\n"), 0);
+    std::ifstream in(cliData, std::ios::binary);
+    std::vector<unsigned char> cliBytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+    EXPECT_EQ(Hex(cliBytes), Hex(ReadDataFile()));
 }

@@ -22,10 +22,14 @@ struct Outcome {
     std::string errors;
 };
 
-Outcome RunIn(const QString& folder, const char* program, const QStringList& arguments) {
+// Runs `program` with `input` on its standard input.
+Outcome RunIn(const QString& folder, const char* program, const QStringList& arguments,
+              const QByteArray& input = {}) {
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(QString::fromUtf8(program), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     const bool finished = process.waitForFinished(kRunLimitMs);
     if (!finished) {
         process.kill();
@@ -44,8 +48,8 @@ std::optional<QByteArray> ReadFile(const QString& path) {
 // A fresh folder in which both programs run.
 struct Workspace {
     QString Path(const QString& name) const { return folder.filePath(name); }
-    Outcome Cli(const QStringList& arguments) const {
-        return RunIn(folder.path(), WARDLET_CLI, arguments);
+    Outcome Cli(const QStringList& arguments, const QByteArray& input = {}) const {
+        return RunIn(folder.path(), WARDLET_CLI, arguments, input);
     }
     Outcome Host(const QStringList& arguments) const {
         return RunIn(folder.path(), WARDLET_HOST, arguments);
@@ -80,7 +84,8 @@ TEST(Screenshots, DemoStoreGivesEveryPictureAndStaysUnchanged) {
 // Each failure ends the program with the reason, every window closed, and the store untouched.
 TEST(Screenshots, FailuresEndWithTheirReason) {
     // Writes the default store: the administrator and no users.
-    const QStringList emptyStore = {"--data", "empty.dat", "passwd", "Admin", "4827", "4827"};
+    // The old and the new password come on standard input.
+    const QStringList emptyStore = {"--data", "empty.dat", "passwd", "Admin"};
     const struct {
         const char* what;
         QStringList prepare;  // a `wardlet` command run first, if any
@@ -104,7 +109,7 @@ TEST(Screenshots, FailuresEndWithTheirReason) {
         SCOPED_TRACE(c.what);
         const Workspace work;
         if (!c.prepare.isEmpty()) {
-            ASSERT_EQ(work.Cli(c.prepare).exitCode, 0);
+            ASSERT_EQ(work.Cli(c.prepare, "4827\n4827\n").exitCode, 0);
         }
         const std::optional<QByteArray> before = ReadFile(work.Path("empty.dat"));
 

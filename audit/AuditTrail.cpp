@@ -1,0 +1,278 @@
+#include "audit/AuditTrail.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+// The head file: the last record's number, zero-padded so that every head has the same length
+// and is rewritten in place, then its hash.
+constexpr size_t kHeadSize = 20 + 1 + 64 + 1;
+constexpr size_t kTailChunk = 4096;
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool Fail(std::string* error, const std::string& what) {
+    if (error != nullptr) *error = what + ": " + std::strerror(errno);
+    return false;
+}
+
+bool ReadAt(int fd, char* bytes, size_t size, off_t offset) {
+    while (size > 0) {
+        ssize_t got = pread(fd, bytes, size, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        size -= static_cast<size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t put = write(fd, bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(put));
+    }
+    return true;
+}
+
+// Opens a file of the trail for writing: never through a link, made private.
+int OpenPrivate(const std::string& path, int flags) {
+    int fd = open(path.c_str(), flags | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return fd;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ((info.st_mode & 0077) != 0 && fchmod(fd, 0600) != 0)) {
+        int saved = errno == 0 ? EINVAL : errno;
+        close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+// The file's last whole line (without its line end), and whether the file ends inside a line.
+struct Tail {
+    std::string lastLine;
+    bool torn = false;
+};
+
+// Reads a small window at the end first; only a last line longer than that reads more.
+bool ReadTail(int fd, off_t size, Tail* tail) {
+    for (off_t window :
+         {static_cast<off_t>(kTailChunk), static_cast<off_t>(kAuditLongestLine + 2)}) {
+        const off_t start = std::max<off_t>(0, size - window);
+        std::string back(static_cast<size_t>(size - start), '\0');
+        if (!back.empty() && !ReadAt(fd, back.data(), back.size(), start)) return false;
+        tail->torn = !back.empty() && back.back() != '\n';
+        const size_t end = back.rfind('\n');
+        if (end == std::string::npos) {
+            if (start > 0 && window == kTailChunk) continue;
+            tail->lastLine = back;  // one line, cut short or overlong: it reads as broken
+            return true;
+        }
+        size_t begin = end == 0 ? std::string::npos : back.rfind('\n', end - 1);
+        if (begin == std::string::npos && start > 0 && window == kTailChunk) continue;
+        begin = begin == std::string::npos ? 0 : begin + 1;
+        tail->lastLine = tail->torn ? back.substr(end + 1) : back.substr(begin, end - begin);
+        return true;
+    }
+    return true;
+}
+
+std::string FormatHead(uint64_t seq, const std::string& hash) {
+    char head[kHeadSize + 1];
+    std::snprintf(head, sizeof head, "%020" PRIu64 " %s\n", seq, hash.c_str());
+    return std::string(head, kHeadSize);
+}
+
+bool ParseHead(std::string_view head, uint64_t* seq, std::string* hash) {
+    if (head.size() != kHeadSize || head[20] != ' ' || head.back() != '\n') return false;
+    uint64_t value = 0;
+    for (char digit : head.substr(0, 20)) {
+        if (digit < '0' || digit > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(digit - '0');
+    }
+    *seq = value;
+    *hash = std::string(head.substr(21, 64));
+    return true;
+}
+
+std::string ReadSmallFile(const std::string& path, bool* exists) {
+    *exists = false;
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.Get() < 0) return "";
+    struct stat info;
+    if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
+    *exists = true;
+    std::string bytes(static_cast<size_t>(info.st_size), '\0');
+    if (!bytes.empty() && !ReadAt(fd.Get(), bytes.data(), bytes.size(), 0)) bytes.clear();
+    return bytes;
+}
+
+// The next record's number: from the head when it names the last line, else from the last line,
+// else (a line that does not read) from the head alone.
+uint64_t NextSeq(const std::string& trailPath, const std::string& lastLine,
+                 const std::string& lastHash) {
+    if (lastLine.empty()) return 1;
+    bool exists;
+    uint64_t headSeq = 0;
+    std::string headHash;
+    const bool headRead =
+        ParseHead(ReadSmallFile(AuditHeadPath(trailPath), &exists), &headSeq, &headHash);
+    if (headRead && headHash == lastHash) return headSeq + 1;
+    AuditRecord last;
+    if (DecodeAuditLine(lastLine, &last, nullptr)) return last.seq + 1;
+    return headRead ? headSeq + 1 : 1;
+}
+
+AuditVerdict Broken(uint64_t records, uint64_t line, std::string reason) {
+    AuditVerdict verdict;
+    verdict.records = records;
+    verdict.brokenLine = line;
+    verdict.reason = std::move(reason);
+    return verdict;
+}
+
+}  // namespace
+
+std::string AuditTrailPath(const std::string& dataPath) { return dataPath + ".audit"; }
+
+std::string AuditHeadPath(const std::string& trailPath) { return trailPath + ".head"; }
+
+bool AppendAuditRecord(const std::string& trailPath, AuditRecord record, std::string* error) {
+    Descriptor fd(OpenPrivate(trailPath, O_RDWR | O_APPEND));
+    if (fd.Get() < 0) return Fail(error, "cannot open " + trailPath);
+    struct stat info;
+    if (fstat(fd.Get(), &info) != 0) return Fail(error, "cannot examine " + trailPath);
+    Tail tail;
+    if (!ReadTail(fd.Get(), info.st_size, &tail)) return Fail(error, "cannot read " + trailPath);
+    const std::string lastHash = tail.lastLine.empty() ? "" : AuditLineHash(tail.lastLine);
+    record.seq = NextSeq(trailPath, tail.lastLine, lastHash);
+    record.prev = tail.lastLine.empty() ? kAuditFirstPrev : lastHash;
+    const std::string line = EncodeAuditLine(record);
+    // A line left without its end (by a power cut, or by a hand) stays as evidence, on a line of
+    // its own; the new record chains to it.
+    if (!WriteAll(fd.Get(), (tail.torn ? "\n" : "") + line + '\n')) {
+        int saved = errno;
+        // A record written in part is taken back; what stood before stays.
+        if (ftruncate(fd.Get(), info.st_size) != 0) saved = errno;
+        errno = saved;
+        return Fail(error, "cannot write to " + trailPath);
+    }
+    Descriptor head(OpenPrivate(AuditHeadPath(trailPath), O_WRONLY));
+    const std::string headBytes = FormatHead(record.seq, AuditLineHash(line));
+    if (head.Get() < 0 || pwrite(head.Get(), headBytes.data(), headBytes.size(), 0) !=
+                              static_cast<ssize_t>(headBytes.size())) {
+        return Fail(error, "cannot write " + AuditHeadPath(trailPath));
+    }
+    return true;
+}
+
+AuditReadResult ReadAuditTrail(const std::string& trailPath) {
+    AuditReadResult result;
+    bool exists;
+    std::string bytes = ReadSmallFile(trailPath, &exists);
+    result.missing = !exists;
+    size_t number = 0;
+    for (size_t start = 0; start < bytes.size();) {
+        ++number;
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            result.error = "line " + std::to_string(number) + " is cut short (no line end)";
+            break;
+        }
+        AuditRecord record;
+        std::string why;
+        if (!DecodeAuditLine(std::string_view(bytes).substr(start, end - start), &record, &why)) {
+            result.error = "line " + std::to_string(number) + ": " + why;
+            break;
+        }
+        result.records.push_back(std::move(record));
+        start = end + 1;
+    }
+    return result;
+}
+
+AuditVerdict VerifyAuditBytes(const std::string& trail, const std::string& head) {
+    std::string prev = kAuditFirstPrev;
+    uint64_t number = 0;
+    std::string_view bytes = trail;
+    std::string lastHash;
+    while (!bytes.empty()) {
+        ++number;
+        size_t end = bytes.find('\n');
+        if (end == std::string_view::npos) {
+            return Broken(number - 1, number, "the record is cut short (no line end)");
+        }
+        std::string_view line = bytes.substr(0, end);
+        AuditRecord record;
+        std::string why;
+        if (!DecodeAuditLine(line, &record, &why)) return Broken(number - 1, number, why);
+        if (record.seq != number) {
+            return Broken(number - 1, number,
+                          "it is record " + std::to_string(record.seq) + " where record " +
+                              std::to_string(number) + " belongs: records before it are missing");
+        }
+        if (record.prev != prev) {
+            return Broken(number - 1, number,
+                          "its \"prev\" is not the hash of the line before: that line was edited "
+                          "or removed");
+        }
+        prev = lastHash = AuditLineHash(line);
+        bytes.remove_prefix(end + 1);
+    }
+    if (!head.empty()) {
+        uint64_t headSeq;
+        std::string headHash;
+        if (!ParseHead(head, &headSeq, &headHash)) {
+            return Broken(number, 0, "the head file is damaged");
+        }
+        if (headSeq > number) {
+            return Broken(number, number + 1,
+                          "the trail ends at record " + std::to_string(number) + ", but record " +
+                              std::to_string(headSeq) +
+                              " was written: the records after it were cut off");
+        }
+        if (headSeq == number && headHash != lastHash) {
+            return Broken(number - 1, number,
+                          "the last record is not the one the head file names: it was edited");
+        }
+    }
+    AuditVerdict verdict;
+    verdict.intact = true;
+    verdict.records = number;
+    return verdict;
+}
+
+AuditVerdict VerifyAuditTrail(const std::string& trailPath) {
+    bool exists, headExists;
+    std::string trail = ReadSmallFile(trailPath, &exists);
+    std::string head = ReadSmallFile(AuditHeadPath(trailPath), &headExists);
+    if (!exists) return Broken(0, 0, "there is no audit trail at " + trailPath);
+    if (headExists && head.empty() && !trail.empty()) return Broken(0, 0, "the head file is empty");
+    return VerifyAuditBytes(trail, head);
+}
