@@ -1,5 +1,6 @@
 #include "platform/Cp936LimitValidator.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <algorithm>
 
@@ -20,6 +21,19 @@ Cp936LimitValidator::Cp936LimitValidator(int maxBytes, QLineEdit* parent, bool d
     m_strAccepted = parent->text();
     connect(parent, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_strAccepted = text; });
+    parent->installEventFilter(this);
+}
+
+bool Cp936LimitValidator::eventFilter(QObject* watched, QEvent* event) {
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (edit == nullptr || event->type() != QEvent::KeyPress || edit->isReadOnly() ||
+        !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        return false;
+    }
+    m_bPasting = true;
+    edit->paste();
+    m_bPasting = false;
+    return true;
 }
 
 QValidator::State Cp936LimitValidator::validate(QString& input, int& position) const {
@@ -35,6 +49,8 @@ QValidator::State Cp936LimitValidator::validate(QString& input, int& position) c
     if (length <= limit) return Acceptable;
     // Shortening an over-long text that a program set is always allowed.
     if (length <= Cp936Length(m_strAccepted)) return Acceptable;
+    // Only a paste is cut to fit; typing past the limit, or a text set past it, is refused.
+    if (!m_bPasting) return Invalid;
     // What was inserted lies between what the text kept of its start and of its end.
     const QString& before = m_strAccepted;
     qsizetype start = 0;

@@ -1,7 +1,7 @@
 // Keeps an edit's text storable: only characters that code page 936 has, and at most a number of
 // bytes in that code page (a Chinese character counts two), as the edits of an ANSI program count.
-// What is typed or pasted past the limit is cut off: a paste keeps as many of its characters as
-// fit, from its start.
+// A paste from the keyboard keeps as many of its characters as fit, from its start; typing past
+// the limit is refused.
 #pragma once
 
 #include <QString>
@@ -21,10 +21,15 @@ public:
     // the members hold; their own validation reports an over-long text).
     static void SetTextUnchecked(QLineEdit* edit, const QString& text);
 
+protected:
+    // Pastes from the keyboard (Ctrl+V, Shift+Insert) into the edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int m_maxBytes;
     bool m_bDigitsOnly;
     QString m_strAccepted;  // the edit's text before the change being validated
+    bool m_bPasting = false;
 };
 
 // The property of an edit that takes only digits, so that a new length limit keeps that rule.

@@ -193,6 +193,11 @@ TEST_F(AdministrationKeyboardTest, EscapeLeavesTheSheetUnsaved) {
         Key(Qt::Key_End);
         Key(Qt::Key_Delete);
         EXPECT_EQ(ControlText(Control(sheet, IDD_PAGE_USER), IDC_STATIC_COUNT), "2");
+        // Ctrl+Shift+Tab as some keyboards send it: from the first page round to the last.
+        Key(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        Key(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(Tabs(sheet)->currentIndex(), 2);
+        EXPECT_EQ(FocusName(), Id(IDC_EDIT_ADMIN));
         Key(Qt::Key_Escape);
         EXPECT_FALSE(sheet->isVisible());
     });
