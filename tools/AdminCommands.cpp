@@ -62,6 +62,12 @@ public:
         CopyStore(*m_store, &m_before);
     }
 
+    // CheckAdministrator, then Begin: for a change that asks nothing more.
+    void Authorise(int32_t CSaveProp::*flag, const char* what) {
+        CheckAdministrator();
+        Begin(flag, what);
+    }
+
     void Save(const std::string& done) {
         if (!m_invocation.dataFileExisted) CreateParentFolders(m_invocation.dataPath);
         const bool saved = m_store->SaveToFile() == 1;
@@ -295,8 +301,7 @@ int RunUserSet(const Invocation& invocation) {
 
 int RunUserDel(const Invocation& invocation) {
     Change change(invocation, "user del");
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditUser, "users");
+    change.Authorise(&CSaveProp::m_bEditUser, "users");
     CDataManager& records = change.Records();
     records.RemoveUser(FindOne<CInfoUser>(records.m_userList, invocation.operands[0], "user"));
     change.Save("user " + invocation.operands[0] + " deleted with its memberships");
@@ -305,8 +310,7 @@ int RunUserDel(const Invocation& invocation) {
 
 int RunGroupAdd(const Invocation& invocation) {
     Change change(invocation, "group add");
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditGroup, "groups");
+    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     CString name(LibraryText(invocation.operands[0], "NAME"));
     Require(CheckGroupName(records, name, true));
@@ -323,8 +327,7 @@ int RunGroupAdd(const Invocation& invocation) {
 int RunGroupSet(const Invocation& invocation) {
     const CommandOptions& options = invocation.options;
     Change change(invocation, "group set");
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditGroup, "groups");
+    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     CInfoGroup* group = FindOne<CInfoGroup>(records.m_groupList, invocation.operands[0], "group");
     CString name =
@@ -338,8 +341,7 @@ int RunGroupSet(const Invocation& invocation) {
 
 int RunGroupDel(const Invocation& invocation) {
     Change change(invocation, "group del");
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditGroup, "groups");
+    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
     CDataManager& records = change.Records();
     records.RemoveGroup(FindOne<CInfoGroup>(records.m_groupList, invocation.operands[0], "group"));
     change.Save("group " + invocation.operands[0] + " deleted with its memberships and rights");
@@ -350,8 +352,7 @@ int RunGroupGrant(const Invocation& invocation) {
     Change change(invocation, "group grant");
     std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
     std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditGroup, "groups");
+    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
     CInfoGroup* group =
         FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
     for (uint32_t code : codes) theApp.AddGroupOper(&change.Store(), code, group->m_nID);
@@ -363,8 +364,7 @@ int RunGroupRevoke(const Invocation& invocation) {
     Change change(invocation, "group revoke");
     std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
     std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
-    change.CheckAdministrator();
-    change.Begin(&CSaveProp::m_bEditGroup, "groups");
+    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
     CInfoGroup* group =
         FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
     const int32_t groupID = group->m_nID;
