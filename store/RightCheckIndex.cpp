@@ -102,8 +102,8 @@ public:
         stats.bytesHeld = m_spareBytes.capacity();
         if (m_snapshot) {
             stats.bytesHeld += sizeof(Snapshot) + m_snapshot->path.capacity() +
-                              m_snapshot->bytes.capacity() +
-                              m_snapshot->factsByUser.bucket_count() * sizeof(void*);
+                               m_snapshot->bytes.capacity() +
+                               m_snapshot->factsByUser.bucket_count() * sizeof(void*);
             for (const auto& [name, facts] : m_snapshot->factsByUser) {
                 stats.bytesHeld += FactsSize(name, facts);
             }
