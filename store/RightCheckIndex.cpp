@@ -99,11 +99,11 @@ public:
     RightCheckIndexStats Stats() {
         std::lock_guard<std::mutex> guard(m_mutex);
         RightCheckIndexStats stats = m_stats;
-        stats.bytesHeld = 0;
+        stats.bytesHeld = m_spareBytes.capacity();
         if (m_snapshot) {
-            stats.bytesHeld = sizeof(Snapshot) + m_snapshot->path.capacity() +
-                              m_snapshot->bytes.capacity() +
-                              m_snapshot->factsByUser.bucket_count() * sizeof(void*);
+            stats.bytesHeld += sizeof(Snapshot) + m_snapshot->path.capacity() +
+                               m_snapshot->bytes.capacity() +
+                               m_snapshot->factsByUser.bucket_count() * sizeof(void*);
             for (const auto& [name, facts] : m_snapshot->factsByUser) {
                 stats.bytesHeld += FactsSize(name, facts);
             }
@@ -114,6 +114,7 @@ public:
     void Drop() {
         std::lock_guard<std::mutex> guard(m_mutex);
         m_snapshot.reset();
+        m_spareBytes = FileBytes();
         CloseCounter();
     }
 
@@ -144,10 +145,11 @@ private:
     }
 
     // Reads the file under the data file's lock, answers from those bytes and keeps them if
-    // nothing can have changed unseen. The previous read's buffer is reused.
+    // nothing can have changed unseen. The previous read's buffer is reused either way: a file
+    // that keeps changing is read into the same memory every time.
     RightCheckFacts Read(const std::string& path, const CString& userName) {
         Snapshot next;
-        if (m_snapshot) next.bytes = std::move(m_snapshot->bytes);
+        next.bytes = std::move(m_snapshot ? m_snapshot->bytes : m_spareBytes);
         m_snapshot.reset();
         std::optional<FileIdentity> before;
         std::optional<FileIdentity> after;
@@ -170,6 +172,8 @@ private:
             next.identity = *before;
             next.factsByUser.emplace(userName.Bytes(), facts);
             m_snapshot = std::move(next);
+        } else {
+            m_spareBytes = std::move(next.bytes);
         }
         return facts;
     }
@@ -195,6 +199,7 @@ private:
 
     std::mutex m_mutex;
     std::optional<Snapshot> m_snapshot;
+    FileBytes m_spareBytes;  // the last read's memory, while no read is kept
     int m_counterFd = -1;
     std::string m_counterPath;
     RightCheckIndexStats m_stats;

@@ -7,27 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/HostChecks.h"
 #include "wardlet/wardlet.h"
-
-namespace {
-
-int g_failures = 0;
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "FAILED: %s\n", what);
-        ++g_failures;
-    }
-}
-
-template <typename Function>
-Function Find(void* library, const char* name) {
-    auto function = reinterpret_cast<Function>(dlsym(library, name));
-    Check(function != nullptr, name);
-    return function;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

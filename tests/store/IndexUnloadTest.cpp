@@ -16,21 +16,13 @@
 #include <vector>
 
 #include "store/RightCheckIndex.h"
+#include "support/HostChecks.h"
 #include "wardlet/wardlet.h"
 
 namespace {
 
 constexpr int kUsers = 20000;
 constexpr unsigned char kScrambleKey = 0x6B;
-
-int g_failures = 0;
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "FAILED: %s\n", what);
-        ++g_failures;
-    }
-}
 
 void Put16(std::vector<unsigned char>& out, uint16_t value) {
     out.push_back(static_cast<unsigned char>(value));
@@ -73,13 +65,6 @@ std::vector<unsigned char> ManyUsers() {
     Put32(out, 1);
     Put32(out, 3);
     return out;
-}
-
-template <typename Function>
-Function Find(void* library, const char* name) {
-    auto function = reinterpret_cast<Function>(dlsym(library, name));
-    Check(function != nullptr, name);
-    return function;
 }
 
 }  // namespace

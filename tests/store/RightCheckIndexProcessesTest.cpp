@@ -141,7 +141,7 @@ private:
         const int32_t from = kind == 0 ? 0 : static_cast<int32_t>(m_random() % 2000000000);
         AddUser(store, 0, "dup", "first");
         AddUser(store, 1, "probe", m_random() % 4 == 0 ? "px" : "pw", kind, from,
-                           from + static_cast<int32_t>(m_random() % 100000000));
+                from + static_cast<int32_t>(m_random() % 100000000));
         AddUser(store, 2, "dup", "second");
         for (int group = 0; group < 3; ++group) {
             AddGroup(store, group, "g");

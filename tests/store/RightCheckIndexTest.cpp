@@ -218,5 +218,5 @@ TEST_F(RightCheckIndexTest, AFileThatHasNotSettledIsReadAtEveryQuestion) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(Islegal("op", "pw", kDeviceAdd), 1);
     EXPECT_EQ(Reads(), 3u);
     EXPECT_EQ(FromIndex(), 0u);
-    EXPECT_EQ(GetRightCheckIndexStats().bytesHeld, 0u);
+    EXPECT_LE(GetRightCheckIndexStats().bytesHeld, ReadDataFile().size());  // a buffer, no facts
 }
