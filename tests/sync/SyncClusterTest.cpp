@@ -251,7 +251,8 @@ TEST_F(SyncClusterTest, TlsWithTheRightAuthorityConnectsAndWithAnotherIsRefused)
         "-out server.csr"
         " && printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\\n' > san.ext"
         " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 "
-        "-extfile san.ext -out server.pem) > openssl.log 2>&1";
+        "-extfile san.ext -out server.pem) > " +
+        tls + "/openssl.log 2>&1";
     ASSERT_EQ(std::system(("(" + script).c_str()), 0);
     const Broker::Tls files{tls + "/ca.pem", tls + "/server.pem", tls + "/server.key"};
     StartBroker(&files);
