@@ -25,6 +25,8 @@
 #include "sync/Outbox.h"
 #include "sync/Replica.h"
 #include "sync/StoreTransfer.h"
+#include "wardlet/store/LongTexts.h"
+#include "wardlet/wardlet.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -112,6 +114,7 @@ private:
     void HandleIncoming(const Incoming& message);
     void Refuse(const std::string& reason, const std::string& digest, const std::string& topic,
                 const std::string& detail);
+    void WarnOfLongTexts(const StoreVersion& version);
     bool ApplyStore(const StoreVersion& version, int64_t wallTimeMs, const Bytes& form,
                     const Bytes& dataFileBytes);
     void RetryPendingApply();
@@ -446,6 +449,20 @@ void Agent::KeepDataFileAsSuperseded(const StoreVersion& replacedBy) {
     KeepSuperseded(state_.held, form, replacedBy.Text());
 }
 
+// Hosts size their name and password buffers for the 64 bytes the dialogs allow; whoever runs the
+// station must hear of a received store that outgrows them.
+void Agent::WarnOfLongTexts(const StoreVersion& version) {
+    CSaveProp* store = nullptr;
+    CObList list;
+    GetConfigData(&list);
+    if (!list.IsEmpty()) store = static_cast<CSaveProp*>(list.GetHead());
+    if (store == nullptr) return;
+    for (const std::string& record : RecordsWithLongTexts(*store)) {
+        Log("%s: version %s holds %s, longer than the 64 bytes hosts' buffers are sized for",
+            PhaseName(phase_), version.Text().c_str(), record.c_str());
+    }
+}
+
 bool Agent::ApplyStore(const StoreVersion& version, int64_t wallTimeMs, const Bytes& form,
                        const Bytes& dataFileBytes) {
     Log("%s: applying version %s", PhaseName(phase_), version.Text().c_str());
@@ -469,6 +486,7 @@ bool Agent::ApplyStore(const StoreVersion& version, int64_t wallTimeMs, const By
     SaveState();
     Log("%s: applied version %s; the data file holds it", PhaseName(phase_),
         version.Text().c_str());
+    WarnOfLongTexts(version);
     WriteStatus();
     return true;
 }

@@ -7,6 +7,7 @@
 #include "tools/PasswordInput.h"
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
+#include "wardlet/store/LongTexts.h"
 #include "wardlet/store/SaveProp.h"
 #include "wardlet/wardlet.h"
 
@@ -17,6 +18,16 @@ void HandOverTransfer(std::vector<unsigned char> transfer) {
     CMemFile file(std::move(transfer));
     CArchive archive(&file, CArchive::load);
     ReceiveObjListFromArchive(archive);
+}
+
+// A host's 65-byte buffers would not hold these texts: whoever runs the station must hear of it.
+void WarnOfLongTexts() {
+    CSaveProp store;
+    store.LoadFromFile();
+    for (const std::string& record : RecordsWithLongTexts(store)) {
+        std::cerr << "wardlet: warning: the received store's " << record
+                  << ", longer than the 64 bytes hosts' buffers are sized for\n";
+    }
 }
 
 }  // namespace
@@ -53,6 +64,7 @@ int RunReceive(const Invocation& invocation) {
         throw CliError(kExitNo, "nothing was stored; " + invocation.dataPath + " is unchanged");
     }
     std::cout << "received store saved to " << invocation.dataPath << '\n';
+    WarnOfLongTexts();
     return kExitOk;
 }
 

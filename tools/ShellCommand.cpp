@@ -21,6 +21,7 @@
 #include "tools/Cli.h"
 #include "tools/CliStore.h"
 #include "tools/CliText.h"
+#include "tools/HostTextBuffer.h"
 #include "tools/PasswordInput.h"
 #include "wardlet/platform/MessagePump.h"
 #include "wardlet/wardlet.h"
@@ -31,8 +32,6 @@ constexpr const char kPrompt[] = "wardlet> ";
 constexpr size_t kLongestLine = 4096;
 // A widget application may get window-system events at any time, not only when a timer is due.
 constexpr int kGuiPumpIntervalMs = 50;
-// The library writes names and passwords of at most 64 bytes here (what its dialogs accept).
-constexpr size_t kNameBufferSize = 256;
 
 using Operands = std::vector<std::string>;
 
@@ -164,10 +163,10 @@ Operands SplitOnBlanks(std::string_view line) {
 }
 
 std::string LoggedInUser() {
-    std::array<char, kNameBufferSize> name{};
-    std::array<char, kNameBufferSize> password{};
+    HostTextBuffer name;
+    HostTextBuffer password;
     bool someone = GetCurUserInfo(name.data(), password.data()) == 1;
-    explicit_bzero(password.data(), password.size());  // only the name is wanted
+    explicit_bzero(password.data(), std::strlen(password.data()));  // only the name is wanted
     return someone ? name.data() : "";
 }
 
@@ -226,8 +225,9 @@ void PassedCommand(Session&, const Operands& operands) {
     uint32_t code = CatalogueCode(LoadStore(), operands[0]);
     // The library reads this marker from the buffer it writes the tested user's name to.
     std::string marker = operands.size() == 2 ? LibraryText("不弹框", "marker") : "";
-    std::array<char, kNameBufferSize> buffer{};
-    std::copy(marker.begin(), marker.end(), buffer.begin());
+    HostTextBuffer buffer;
+    marker.copy(buffer.data(), marker.size());
+    buffer.data()[marker.size()] = '\0';
     int32_t result = GetPassed(code, buffer.data());
     std::string user = buffer.data();
     std::cout << PassedWord(result) << " (" << result << ")";
