@@ -13,6 +13,7 @@
 #include "module/WardletApp.h"
 #include "resources/Cp936Text.h"
 #include "rights/Evaluation.h"
+#include "store/FileMutexHold.h"
 
 namespace {
 
@@ -44,9 +45,9 @@ void RunConfigurationSheet(CSaveProp& store) {
     CDlgPageUser userPage(&store);
     CDlgPageOther otherPage(&store);
     // OK and Cancel only.
-    for (CPropertyPage* page : {static_cast<CPropertyPage*>(&groupPage),
-                                static_cast<CPropertyPage*>(&userPage),
-                                static_cast<CPropertyPage*>(&otherPage)}) {
+    for (CPropertyPage* page :
+         {static_cast<CPropertyPage*>(&groupPage), static_cast<CPropertyPage*>(&userPage),
+          static_cast<CPropertyPage*>(&otherPage)}) {
         page->m_psp.dwFlags &= ~PSP_HASHELP;
         sheet.AddPage(page);
     }
@@ -95,6 +96,9 @@ int32_t ModifyPWD(const char* user, const char* oldPassword, const char* newPass
     return GuardExport("ModifyPWD", 0, [&] {
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
+        // One hold from the load to the save: a save of another process cannot land in between
+        // and be overwritten with the older copy.
+        FileMutexHold hold;
         CSaveProp store;
         store.LoadFromFile();
         if (IsAdministrator(store, name, HostText(oldPassword))) {

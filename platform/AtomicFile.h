@@ -1,25 +1,79 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 // Whole-file reads and crash-safe whole-file replacement, for the stores that hold rights and
-// passwords.
+// passwords. Every step after the path is resolved works from the descriptor of the folder that
+// holds the file, so nothing swapped in the folder's path after the check can redirect it.
 
-// Replaces the file at `path` with `bytes` (`size` bytes; `bytes` may be null when `size` is 0)
-// so that a reader sees the old file or the new one, never a torn or empty file: writes a
-// temporary file in the same directory, fsyncs it, renames it over `path`, fsyncs the directory.
-// A new file is created with mode 0600 (it holds passwords); an existing file keeps its permission
-// bits (and, where the caller may set it, its owner). If `path` is a symlink, the link's final
-// target is replaced and the link kept. Returns true on success. Returns false, the old file
-// untouched and the temporary removed, on any failure; `error` (if non-null) then receives a short
-// reason with strerror. Only if the final directory sync fails is the new content already in place
-// when false is returned.
+// The largest file ReadWholeFile takes by default: a store is far smaller, and a sparse or
+// planted file must never drive the memory of the process that reads it.
+constexpr uint64_t kMaxWholeFileBytes = 64ull << 20;
+
+// The folder that holds a file, opened once, and the file's name in it.
+class FileLocation {
+public:
+    FileLocation() = default;
+    FileLocation(int folderFd, std::string name, std::string path);
+    ~FileLocation();
+    FileLocation(FileLocation&& other) noexcept;
+    FileLocation& operator=(FileLocation&& other) noexcept;
+    FileLocation(const FileLocation&) = delete;
+    FileLocation& operator=(const FileLocation&) = delete;
+
+    int FolderFd() const { return m_folderFd; }
+    const std::string& Name() const { return m_name; }
+    // The resolved path, for messages only.
+    const std::string& Path() const { return m_path; }
+
+private:
+    int m_folderFd = -1;
+    std::string m_name;
+    std::string m_path;
+};
+
+// Resolves `path` to the file it names, which need not exist yet. A symbolic link in the last
+// component is followed (up to 40 hops) only when the link belongs to the effective user or to
+// root: a link that another user planted in a shared folder must never choose which file a save
+// replaces or a load reads. Returns false with a reason in `error` when the folder cannot be
+// opened or a link is refused.
+bool LocateFile(const std::string& path, FileLocation* location, std::string* error);
+
+// How the replacement's bytes are staged before they take the file's name.
+enum class Staging {
+    // An unnamed file (O_TMPFILE) that gets a name only just before the rename, so a crash
+    // leaves no copy behind; where the filesystem has no unnamed files, a named one.
+    kUnnamedWherePossible,
+    // Always a named temporary ".<name>.XXXXXX" beside the file.
+    kNamed,
+};
+
+// Replaces the file at `location` with `bytes` (`size` bytes; `bytes` may be null when `size` is
+// 0) so that a reader sees the old file or the new one, never a torn or empty file: stages the
+// bytes in the same folder, fsyncs them, renames them over the name, fsyncs the folder. A new file
+// is created with mode 0600 (it holds passwords); an existing file keeps its permission bits (and,
+// where the caller may set it, its owner). Returns true on success. Returns false, the old file
+// untouched and the staging file removed, on any failure; `error` (if non-null) then receives a
+// short reason with strerror. Only if the final folder sync fails is the new content already in
+// place when false is returned.
+bool ReplaceFileAtomically(const FileLocation& location, const void* bytes, size_t size,
+                           std::string* error, Staging staging = Staging::kUnnamedWherePossible);
+
+// LocateFile, then ReplaceFileAtomically.
 bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t size,
                            std::string* error);
+
+// Removes the named staging files ".<name>.XXXXXX" that a save killed between naming and renaming
+// them left beside the file; only regular files of the effective user are touched. Returns how
+// many were removed.
+// REQUIRES: the caller holds the lock that every save of this file takes, so no live save's
+// staging file can be among them.
+int RemoveStaleStagingFiles(const FileLocation& location);
 
 // Bytes read from a file. Growing the buffer does not zero it first: the read fills every byte,
 // and on the path of every permission check the zeroing would cost as much as the read.
@@ -40,6 +94,8 @@ struct UninitializedAllocator : std::allocator<T> {
 };
 using FileBytes = std::vector<unsigned char, UninitializedAllocator<unsigned char>>;
 
-// Reads the whole regular file at `path` into `*bytes`. Returns false if it cannot be opened or
-// read, or is not a regular file (a FIFO planted there must not hang the caller).
-bool ReadWholeFile(const std::string& path, FileBytes* bytes);
+// Reads the whole regular file at `path` (resolved as LocateFile does) into `*bytes`. Returns false
+// if it cannot be opened or read, is not a regular file (a FIFO planted there must not hang the
+// caller), or is larger than `maxSize`, which is refused before a byte is read.
+bool ReadWholeFile(const std::string& path, FileBytes* bytes,
+                   uint64_t maxSize = kMaxWholeFileBytes);

@@ -6,7 +6,9 @@
 
 #include "module/WardletApp.h"
 #include "platform/AtomicFile.h"
+#include "platform/ByteViewFile.h"
 #include "platform/DynamicLibrary.h"
+#include "store/DataFileLock.h"
 #include "store/FileMutexHold.h"
 #include "store/Scramble.h"
 #include "store/StoreFormat.h"
@@ -19,6 +21,22 @@ namespace {
 
 // The entry of the sibling library: the sender's name and a list holding the one store.
 using SendObjlistToRemoteFn = int (*)(CString sender, CObList* list);
+
+// Replaces the data file with `bytes` under `lock`, clears away what saves killed before it left,
+// and tells every reader that the file changed.
+bool WriteDataFile(DataFileLock& lock, const std::vector<unsigned char>& bytes,
+                   std::string* reason) {
+    FileLocation located;
+    const FileLocation* location = lock.Location();
+    if (location == nullptr) {
+        if (!LocateFile(g_strDataSource.Bytes(), &located, reason)) return false;
+        location = &located;
+    }
+    if (!ReplaceFileAtomically(*location, bytes.data(), bytes.size(), reason)) return false;
+    if (lock.Held()) RemoveStaleStagingFiles(*location);
+    lock.BumpChangeCounter();
+    return true;
+}
 
 }  // namespace
 
@@ -61,8 +79,8 @@ int CSaveProp::LoadFromFile() {
         FileMutexHold hold;
         if (g_strDataSource.IsEmpty() || !ReadWholeFile(g_strDataSource.Bytes(), &bytes)) return 0;
     }
-    // Parsed from memory after the mutex is released: the bytes are already a whole snapshot.
-    CMemFile file(bytes.data(), bytes.size());
+    // Parsed where it lies, after the mutex is released: the bytes are already a whole snapshot.
+    ByteViewFile file(bytes.data(), bytes.size());
     CArchive ar(&file, CArchive::load);
     try {
         Serialize(ar);
@@ -89,8 +107,7 @@ int CSaveProp::SaveToFile() {
     if (serialized && !g_strDataSource.IsEmpty()) {
         std::string reason;
         FileMutexHold hold;
-        written = ReplaceFileAtomically(g_strDataSource.Bytes(), file.Bytes().data(),
-                                        file.Bytes().size(), &reason);
+        written = WriteDataFile(hold.FileLock(), file.Bytes(), &reason);
         if (!written) {
             std::fprintf(stderr, "wardlet: cannot save %s: %s\n", g_strDataSource.GetString(),
                          reason.c_str());
