@@ -1,4 +1,6 @@
 // Logging the operator in and out of the workstation.
+#include <optional>
+
 #include "admin_ui/DlgLogin.h"
 #include "module/AuditHook.h"
 #include "module/Credentials.h"
@@ -46,6 +48,16 @@ void RefuseLogin(LoginSlotHold& slot, const char* statusFormat, const CString& n
     ShowNotice(Cp936Text(notice));
 }
 
+// The record an accepted pair logged in with: none for the administrator's pair, else the first
+// user with both that name and that password, as the credential check found it.
+std::optional<int32_t> SessionRecordID(const CSaveProp& store, const CString& name,
+                                       const CString& password) {
+    if (IsAdministrator(store, name, password)) return std::nullopt;
+    const CInfoUser* user = FindUserByCredentials(store, name, password);
+    if (user == nullptr) return std::nullopt;
+    return user->m_nID;
+}
+
 void LogInWithDialog() {
     theApp.m_strLogStatus.Empty();
     if (!TakeLoginSlot()) {
@@ -80,6 +92,7 @@ void LogInWithDialog() {
     }
     theApp.m_strCurUser = name;
     theApp.m_strCurPassword = dialog.m_strPassword;
+    theApp.m_nCurUserID = SessionRecordID(store, name, dialog.m_strPassword);
     RestartLogoutTimer(store.m_nLogoutMinutes);
     theApp.m_strLogStatus = Formatted("本地用户%s登录成功!", name);
     slot.Keep();
@@ -101,6 +114,7 @@ void LogOutCurrentUser() {
         WriteAudit({.event = "logout", .user = user, .outcome = "logged-out", .via = "hand"});
         theApp.m_strCurUser.Empty();
         theApp.m_strCurPassword.Empty();
+        theApp.m_nCurUserID.reset();
     }
     // Ends the login, or gives back the count just taken.
     ReleaseLoginSlot();

@@ -46,6 +46,7 @@ void AutoLogoutTimerProc(void* /*window*/, uint32_t /*message*/, uintptr_t /*tim
                     .via = "timer"});
         theApp.m_strCurUser.Empty();
         theApp.m_strCurPassword.Empty();
+        theApp.m_nCurUserID.reset();
     }
     // Ends the login, or gives back the count just taken.
     ReleaseLoginSlot();

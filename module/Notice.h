@@ -5,8 +5,9 @@
 
 #include "wardlet/platform/String.h"
 
-// The notice program, found through PATH. Its name is part of what the library shows in the
-// fallback box ("Popnote.exe " and the text).
+// The notice program: the one installed beside this library (in the bin/ folder next to the
+// library's lib/ folder) first, else the first one in an absolute folder of PATH. Its name is part
+// of what the library shows in the fallback box ("Popnote.exe " and the text).
 inline constexpr const char kNoticeProgram[] = "Popnote.exe";
 
 // Shows `text` (CP936) to the operator. The text reaches the notice program unchanged, as one

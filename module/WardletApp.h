@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/NamedMutex.h"
 #include "platform/NamedSemaphore.h"
@@ -40,6 +41,10 @@ public:
     CString m_strLogStatus;    // outcome of the last login or logout
     CString m_strCurUser;      // logged-in user; empty when nobody is logged in
     CString m_strCurPassword;  // the logged-in user's password, refreshed when a save writes it
+    // The number of the user record the operator logged in with: a save refreshes the session's
+    // password from that record alone, never from another record of the same name. Empty for
+    // the administrator's pair, which is no record, and when nobody is logged in.
+    std::optional<int32_t> m_nCurUserID;
     uintptr_t m_nTimerID = 0;  // automatic-logout timer; already stopped when nobody is logged in
     // The login slot: count 1 nobody logged in, 0 somebody is. Shared by every process of the
     // host program; made by the first SetDataSource.

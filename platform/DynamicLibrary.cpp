@@ -1,6 +1,8 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
 
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Load(const char* name, std::string* error) {
     // dlopen(nullptr) would hand out the main program, which no caller means.
@@ -25,4 +27,13 @@ DynamicLibrary::~DynamicLibrary() { dlclose(handle_); }
 
 void* DynamicLibrary::Entry(const char* symbol) const {
     return symbol != nullptr ? dlsym(handle_, symbol) : nullptr;
+}
+
+std::string LoadedFileOf(const void* address) {
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] == '\0') {
+        return "";
+    }
+    char resolved[PATH_MAX];
+    return realpath(info.dli_fname, resolved) != nullptr ? resolved : "";
 }

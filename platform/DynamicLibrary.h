@@ -27,3 +27,7 @@ private:
 
     void* const handle_;
 };
+
+// The canonical path of the file (shared library or program) this process loaded the code at
+// `address` from, links resolved; "" when no loaded file holds that address.
+std::string LoadedFileOf(const void* address);

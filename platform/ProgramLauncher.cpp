@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 extern char** environ;
@@ -48,10 +49,26 @@ std::string FindProgram(const std::string& fileName) {
     std::istringstream folders(path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin");
     std::string folder;
     while (std::getline(folders, folder, ':')) {
-        const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + fileName;
+        if (folder.empty() || folder.front() != '/') continue;
+        const std::string candidate = folder + "/" + fileName;
         if (IsExecutableFile(candidate)) return candidate;
     }
     return "";
+}
+
+std::string FindProgramBesideLibrary(const std::string& libraryPath, const std::string& fileName) {
+    if (fileName.empty() || fileName.find('/') != std::string::npos) return "";
+    const std::filesystem::path library(libraryPath);
+    if (!library.is_absolute()) return "";
+    auto isLibraryFolder = [](const std::filesystem::path& folder) {
+        const std::string name = folder.filename().string();
+        return name == "lib" || name == "lib64" || name == "lib32" || name == "libx32";
+    };
+    std::filesystem::path folder = library.parent_path();
+    if (!isLibraryFolder(folder)) folder = folder.parent_path();  // lib/<multiarch>/
+    if (!isLibraryFolder(folder)) return "";
+    const std::string candidate = (folder.parent_path() / "bin" / fileName).string();
+    return IsExecutableFile(candidate) ? candidate : "";
 }
 
 bool StartProgram(const std::string& fileName, const std::vector<std::string>& arguments,

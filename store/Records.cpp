@@ -31,8 +31,11 @@ CInfoUser::~CInfoUser() = default;
 
 void CInfoUser::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        // Whenever the store is saved, the running session follows a change of its own password.
-        if (m_strName == theApp.m_strCurUser) theApp.m_strCurPassword = m_strPassword;
+        // Whenever the store is saved, the running session follows a change of its own password:
+        // that of the record it logged in with, not of another account that shares the name.
+        if (theApp.m_nCurUserID == m_nID && m_strName == theApp.m_strCurUser) {
+            theApp.m_strCurPassword = m_strPassword;
+        }
         ar << m_nID;
         WriteScrambled(ar, m_strName);
         WriteScrambled(ar, m_strPassword);

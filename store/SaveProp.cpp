@@ -116,10 +116,10 @@ int CSaveProp::SaveToFile() {
                          reason.c_str());
         }
     }
-    // A password that never reached the file must not become the session's.
-    if (!written) theApp.m_strCurPassword = sessionPassword;
-
     if (!theApp.m_bReceiving) PushToRemote();
+    // A password that never reached the file must not become the session's. Restored after the
+    // forwarding, which writes the store once more.
+    if (!written) theApp.m_strCurPassword = sessionPassword;
     return written ? 1 : 0;
 }
 

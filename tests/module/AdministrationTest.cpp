@@ -74,11 +74,13 @@ TEST_F(AdministrationTest, ModifyPwdOfTheLoggedInUserFollowsIntoTheSession) {
     ASSERT_EQ(store.SaveToFile(), 1);
     theApp.m_strCurUser = "op";
     theApp.m_strCurPassword = "pw";
+    theApp.m_nCurUserID = 0;
     EXPECT_EQ(ModifyPWD("op", "pw", "fresh"), 1);
     EXPECT_EQ(theApp.m_strCurPassword, "fresh");
 
     theApp.m_strCurUser = "Admin";
     theApp.m_strCurPassword = "4827";
+    theApp.m_nCurUserID.reset();
     EXPECT_EQ(ModifyPWD("Admin", "4827", "other"), 1);
     EXPECT_EQ(theApp.m_strCurPassword, "4827");  // the administrator is no user record
 }
@@ -87,6 +89,7 @@ TEST_F(AdministrationTest, ModifyPwdReportsAFileThatCouldNotBeWritten) {
     SaveUsers();
     theApp.m_strCurUser = "op";
     theApp.m_strCurPassword = "pw";
+    theApp.m_nCurUserID = 0;
     SetDataSource((Dir() + "/no-such-folder/rights.dat").c_str());
     EXPECT_EQ(ModifyPWD("op", "pw", "lost"), 0);
     EXPECT_EQ(theApp.m_strCurPassword, "pw");

@@ -48,6 +48,19 @@ TEST_F(GetPassedTest, LoggedInUserWithTheRightPassesSilentlyAndPostponesTheLogou
     EXPECT_TRUE(theApp.m_strCurUser.IsEmpty());
 }
 
+TEST_F(GetPassedTest, RefusedCheckDoesNotPostponeTheLogout) {
+    // Asking for a right one does not hold must not keep the session alive.
+    LogInAs("op", "op1");
+    AdvanceTimerClock(4 * kMinute);
+    Fill("不弹框");
+    EXPECT_EQ(GetPassed(kStrategies, m_buffer), 3);
+    EXPECT_EQ(NextTimerDueIn(), 1 * kMinute);
+    AdvanceTimerClock(1 * kMinute - 1);
+    EXPECT_EQ(theApp.m_strCurUser, "op");
+    AdvanceTimerClock(1);
+    EXPECT_TRUE(theApp.m_strCurUser.IsEmpty());
+}
+
 TEST_F(GetPassedTest, NoDialogWhenTheHostSaysSo) {
     Fill("请不弹框!");
     EXPECT_EQ(GetPassed(kDeviceSettings, m_buffer), 3);

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <cstring>
 #include <filesystem>
 
 #include "module/LoginSession.h"
@@ -164,6 +165,51 @@ TEST_F(LoginTest, UnloadingTheLibraryStopsTheTimerAndItsApplicationObject) {
     theApp.ExitInstance();
     EXPECT_EQ(NextTimerDueIn(), -1);
     EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+TEST_F(LoginTest, SessionKeepsTheAccountItLoggedInWithAcrossSaves) {
+    // Two accounts of one name, as editing allows. The operator logs in with the first; a save
+    // writes both, and the session must not take the second one's password.
+    CSaveProp store;
+    AddUser(store, 0, "twin", "first");
+    AddUser(store, 1, "twin", "second");
+    AddGroup(store, 0, "Operators");
+    AddMember(store, 0, 0);
+    Grant(store, 0, 0x01010000);
+    ASSERT_EQ(store.SaveToFile(), 1);
+    LogInAs("twin", "first");
+    ASSERT_EQ(theApp.m_strCurUser, "twin");
+
+    struct Step {
+        const char* what;
+        int32_t changedID;  // the account whose password the save changes, or -1
+        const char* newPassword;
+        const char* sessionPassword;
+    };
+    const Step steps[] = {
+        {"a save that changes nothing", -1, "", "first"},
+        {"the other account's password changes", 1, "third", "first"},
+        {"the session's own password changes", 0, "renewed", "renewed"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        CSaveProp loaded;
+        ASSERT_EQ(loaded.LoadFromFile(), 1);
+        for (POSITION p = loaded.m_dataManager.m_userList.GetHeadPosition(); p;) {
+            auto* user = static_cast<CInfoUser*>(loaded.m_dataManager.m_userList.GetNext(p));
+            if (user->m_nID == step.changedID) user->m_strPassword = step.newPassword;
+        }
+        ASSERT_EQ(loaded.SaveToFile(), 1);
+
+        char buffer[65] = {};
+        std::memcpy(buffer, Gbk("不弹框").GetString(), Gbk("不弹框").GetLength());
+        EXPECT_EQ(GetPassed(0x01010301, buffer), 0) << "the operator keeps the right";
+        char name[65] = "", password[65] = "";
+        EXPECT_EQ(GetCurUserInfo(name, password), 1);
+        EXPECT_STREQ(name, "twin");
+        EXPECT_STREQ(password, step.sessionPassword);
+    }
+    EXPECT_EQ(m_driver->ShownCount(), 1);  // the login dialog only
 }
 
 TEST(LogoutInterval, StaysWithinWhatATimerCanWait) {

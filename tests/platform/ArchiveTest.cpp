@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -76,6 +80,56 @@ TEST(ArchiveText, LengthPastTheEndFailsWithoutAllocating) {
         } catch (const CArchiveException& error) {
             EXPECT_EQ(error.m_cause, CArchiveException::endOfFile) << hex;
         }
+    }
+}
+
+// In a child process whose address space leaves no room for the length a damaged prefix claims:
+// a reader that believed it would fail to allocate (or would be killed) instead of refusing.
+TEST(ArchiveText, HugeLengthIsRefusedUnderAMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than any useful limit";
+#endif
+    enum Outcome { kRefused = 10, kAllocated, kAccepted, kLimitNotInForce, kOtherError };
+    struct Case {
+        const char* what;
+        std::string hex;
+        bool asStore;  // read as a whole data file rather than as one text
+    };
+    const Case cases[] = {
+        {"4 GiB text in 9 bytes", "FF FF FF FF FF FF FF 41 42", false},
+        {"3.75 GiB text", "FF FF FF 00 00 00 F0 41 42 43", false},
+        {"data file whose administrator name claims 4 GiB", "FF FF FF FF FF FF FF 2A 0F", true},
+    };
+    for (const Case& c : cases) {
+        const std::vector<unsigned char> bytes = FromHex(c.hex);
+        const pid_t child = Spawn([&]() -> int {
+            // What the process holds now, and 1 GiB more: never the 4 GiB a prefix may claim.
+            long pages = 0;
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) return kOtherError;
+            std::fclose(statm);
+            const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1L << 30);
+            const rlimit cap{limit, limit};
+            if (setrlimit(RLIMIT_AS, &cap) != 0) return kOtherError;
+            void* probe = std::malloc(size_t{2} << 30);
+            if (probe != nullptr) return kLimitNotInForce;
+            try {
+                if (c.asStore) {
+                    CSaveProp store;
+                    CMemFile file(bytes);
+                    CArchive ar(&file, CArchive::load);
+                    store.Serialize(ar);
+                } else {
+                    LoadText(bytes);
+                }
+                return kAccepted;
+            } catch (const CArchiveException& error) {
+                return error.m_cause == CArchiveException::endOfFile ? kRefused : kOtherError;
+            } catch (const std::bad_alloc&) {
+                return kAllocated;
+            }
+        });
+        EXPECT_EQ(ExitCode(child), kRefused) << c.what;
     }
 }
 

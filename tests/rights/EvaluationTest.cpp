@@ -8,6 +8,7 @@
 
 #include "module/WardletApp.h"
 #include "rights/Evaluation.h"
+#include "store/RightCheckScan.h"
 #include "support/StoreTest.h"
 #include "wardlet/platform/Time.h"
 
@@ -182,6 +183,29 @@ TEST_F(EvaluationTest, FirstFailingCheckDecides) {
     AddGroup(*store_, 2, "empty");  // another group's right does not count
     AddMember(*store_, 2, 8);
     EXPECT_EQ(Check("loner", "pw", 0x01000000), kRightRefused);
+}
+
+TEST_F(EvaluationTest, RightsOfAllTheUsersGroupsAddUp) {
+    // "u" is in "first" and then in "second"; each group holds a right the other lacks.
+    AddUser(*store_, 7, "u", "pw");
+    AddGroup(*store_, 1, "first");
+    AddGroup(*store_, 2, "second");
+    AddMember(*store_, 1, 7);
+    AddMember(*store_, 2, 7);
+    Grant(*store_, 1, 0x01010000);
+    Grant(*store_, 2, 0x01040000);
+    const std::vector<unsigned char> file = StoredBytes(*store_, false);
+    const std::pair<uint32_t, int> cases[] = {
+        {0x01010201, kRightGranted},  // through the first group
+        {0x01040000, kRightGranted},  // only through the second group
+        {0x01040201, kRightGranted},  // beneath a right of the second group
+        {0x01020000, kRightRefused},  // through neither
+    };
+    for (const auto& [code, expected] : cases) {
+        EXPECT_EQ(Check("u", "pw", code), expected) << std::hex << code;
+        const RightCheckFacts facts = ScanForRightCheck(file.data(), file.size(), "u");
+        EXPECT_EQ(CheckUserRight(facts, "pw", code), expected) << "scanned " << std::hex << code;
+    }
 }
 
 TEST_F(EvaluationTest, DuplicateNamesEvaluateTheFirstUser) {

@@ -154,6 +154,7 @@ TEST_F(RecordsTest, TransferFormWrapsTheStoreInAList) {
 TEST_F(RecordsTest, WritingTheLoggedInUserRefreshesTheSessionPassword) {
     theApp.m_strCurUser = "op";
     theApp.m_strCurPassword = "old";
+    theApp.m_nCurUserID = 1;
     CSaveProp store;
     AddUser(store, 0, "other", "x");
     StoredBytes(store, false);

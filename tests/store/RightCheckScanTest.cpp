@@ -2,6 +2,7 @@
 // on every kind of damaged one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -162,5 +163,39 @@ TEST_F(RightCheckScanTest, AgreesOnCorruptedBytes) {
             damaged[position(random)] = interesting[random() % std::size(interesting)];
         }
         ExpectAgreement(damaged, "round " + std::to_string(round));
+    }
+}
+
+TEST_F(RightCheckScanTest, WideTextBeforeTheUserStopsTheScanAsItStopsTheLoad) {
+    // A long remark ahead of "alice" is rewritten with the wide-text prefix FF FE FF, which the
+    // load refuses: everything after it is unknown, "alice" included.
+    struct Case {
+        const char* what;
+        std::string prefix;  // replaces the remark's own FF FF FF FE FF 00 00
+    };
+    const Case cases[] = {
+        // 65534 bytes follow, as many as FE FF read as a plain 16-bit length would take.
+        {"prefix alone", "FF FE FF"},
+        // A wide text as written elsewhere: 32767 characters of two bytes.
+        {"wide length", "FF FE FF FF FF 7F"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CSaveProp store;
+        AddUser(store, 5, "pad", "p")->m_strRemark = CString(std::string(65534, 'w'));
+        AddUser(store, 0, "alice", "a");
+        AddGroup(store, 0, "ops");
+        AddMember(store, 0, 0);
+        Grant(store, 0, 0x01010200);
+        std::vector<unsigned char> bytes = StoredBytes(store, false);
+        const std::vector<unsigned char> own = FromHex("FF FF FF FE FF 00 00");
+        auto at = std::search(bytes.begin(), bytes.end(), own.begin(), own.end());
+        ASSERT_NE(at, bytes.end());
+        const std::vector<unsigned char> wide = FromHex(c.prefix);
+        at = bytes.erase(at, at + static_cast<ptrdiff_t>(own.size()));
+        bytes.insert(at, wide.begin(), wide.end());
+
+        ExpectAgreement(bytes, c.what);
+        EXPECT_EQ(AnswerByScanning(bytes, kQueries[0]), kRightRefused);  // alice is not known
     }
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -185,6 +186,75 @@ TEST_F(SavePropFileTest, ASparseGigabyteDataFileIsRefusedUnread) {
         return refused && IsUserExist("Admin", "4827") == 1 ? 0 : 1;
     });
     EXPECT_EQ(ExitCode(asker), 0);
+}
+
+TEST_F(SavePropFileTest, StoresPastTheSixteenBitIndexReloadExactly) {
+    // Past index 0x7FFF the archive writes a class reference as 7F FF and 32 bits with the
+    // class bit set. With 32,765 users the group class takes exactly index 0x7FFF, which in 16
+    // bits would read as the new-class tag; with 33,000 the group and membership classes lie
+    // beyond it.
+    struct Case {
+        int users;
+        uint32_t groupClassIndex;
+    };
+    for (const Case c : {Case{32765, 0x7FFF}, Case{33000, 33002}}) {
+        SCOPED_TRACE(c.users);
+        CSaveProp store;
+        for (int32_t id = 0; id < c.users; ++id) {
+            AddUser(store, id, ("u" + std::to_string(id)).c_str(), "pw");
+        }
+        for (int32_t id = 0; id < 3; ++id) AddGroup(store, id, ("g" + std::to_string(id)).c_str());
+        for (int32_t id = 0; id < c.users; ++id) {
+            AddMember(store, id % 3, id);
+            AddMember(store, (id + 1) % 3, id);
+        }
+        Grant(store, 0, 0x01010000);
+        Grant(store, 2, 0x01040000);
+        ASSERT_EQ(store.SaveToFile(), 1);
+        const std::vector<unsigned char> file = ReadDataFile();
+        // The second group refers to its class through the 32-bit form.
+        const uint32_t reference = 0x80000000u | c.groupClassIndex;
+        const std::vector<unsigned char> tag = {0xFF,
+                                                0x7F,
+                                                static_cast<unsigned char>(reference),
+                                                static_cast<unsigned char>(reference >> 8),
+                                                static_cast<unsigned char>(reference >> 16),
+                                                static_cast<unsigned char>(reference >> 24)};
+        EXPECT_NE(std::search(file.begin(), file.end(), tag.begin(), tag.end()), file.end());
+
+        CSaveProp reread;
+        ASSERT_EQ(reread.LoadFromFile(), 1);
+        EXPECT_EQ(reread.m_dataManager.m_userList.GetCount(), c.users);
+        EXPECT_EQ(reread.m_dataManager.m_groupUserList.GetCount(), 2 * c.users);
+        EXPECT_EQ(reread.m_dataManager.m_groupOperList.GetCount(), 2);
+        EXPECT_TRUE(StoredBytes(reread, false) == file) << "the reloaded store writes other bytes";
+    }
+}
+
+TEST_F(SavePropFileTest, FailedSaveLeavesTheSessionPasswordAsItWas) {
+    // The logged-in operator's password changes in a store whose save then fails: writing the
+    // store refreshes the session's password, and the failure must take that back, also when
+    // the remote-transfer library writes the store once more.
+    theApp.m_strCurUser = "op";
+    theApp.m_strCurPassword = "pw";
+    theApp.m_nCurUserID = 0;
+    for (const bool forwarded : {false, true}) {
+        SCOPED_TRACE(forwarded ? "forwarded" : "not forwarded");
+        if (!forwarded) unsetenv("WARDLET_FAKE_MIRROR_LOG");
+        if (forwarded) setenv("WARDLET_FAKE_MIRROR_LOG", m_mirrorLog.c_str(), 1);
+        CSaveProp store;
+        AddUser(store, 0, "op", "changed");
+        g_strDataSource = (Dir() + "/missing-folder/rights.dat").c_str();
+        EXPECT_EQ(store.SaveToFile(), 0);
+        EXPECT_EQ(theApp.m_strCurPassword, "pw");
+        EXPECT_EQ(MirrorCalls().size(), forwarded ? 1u : 0u);
+
+        g_strDataSource = DataPath().c_str();  // the same save that succeeds does change it
+        EXPECT_EQ(store.SaveToFile(), 1);
+        EXPECT_EQ(theApp.m_strCurPassword, "changed");
+        theApp.m_strCurPassword = "pw";
+        std::remove(m_mirrorLog.c_str());
+    }
 }
 
 TEST_F(SavePropFileTest, EverySaveIsForwardedAsOneStoreFromWardletDll) {

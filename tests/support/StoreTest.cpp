@@ -37,6 +37,7 @@ void StoreTest::SetUp() {
     ResetModuleFlags();
     theApp.m_strCurUser.Empty();
     theApp.m_strCurPassword.Empty();
+    theApp.m_nCurUserID.reset();
     SetNow(LocalSeconds(2026, 12, 7, 10, 0, 0));
     CTime::SetClock(&FixedClock);
 }
@@ -49,6 +50,7 @@ void StoreTest::TearDown() {
     theApp.m_pConfigData.reset();
     theApp.m_strCurUser.Empty();
     theApp.m_strCurPassword.Empty();
+    theApp.m_nCurUserID.reset();
     std::error_code ignored;
     std::filesystem::remove_all(m_dir, ignored);
 }
