@@ -98,7 +98,7 @@ bool OpenNamedStaging(int folderFd, const std::string& name, StagedFile* staged)
 }
 
 bool OpenStaging(int folderFd, const std::string& name, Staging staging, StagedFile* staged) {
-    if (staging == Staging::kUnnamedWherePossible) {
+    if (staging != Staging::kNamed) {
         const int fd = openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd >= 0) {
             staged->fd = fd;
@@ -112,11 +112,15 @@ bool OpenStaging(int folderFd, const std::string& name, Staging staging, StagedF
 }
 
 // Gives an unnamed staging file a name, so that rename can move it over the file.
-bool NameStaging(int folderFd, const std::string& name, StagedFile* staged) {
+bool NameStaging(int folderFd, const std::string& name, Staging staging, StagedFile* staged) {
     if (!staged->name.empty()) return true;
     const std::string procPath = "/proc/self/fd/" + std::to_string(staged->fd);
+    const std::string lockedName = StagingPrefix(name) + "saving";
+    if (staging == Staging::kUnnamedUnderLock) unlinkat(folderFd, lockedName.c_str(), 0);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = NewStagingName(name);
+        std::string candidate = attempt == 0 && staging == Staging::kUnnamedUnderLock
+                                    ? lockedName
+                                    : NewStagingName(name);
         int linked =
             linkat(AT_FDCWD, procPath.c_str(), folderFd, candidate.c_str(), AT_SYMLINK_FOLLOW);
         if (linked != 0 && errno == ENOENT) {
@@ -229,7 +233,9 @@ bool ReplaceFileAtomically(const FileLocation& location, const void* bytes, size
         return abandon("cannot write the replacement of");
     }
     if (fsync(staged.fd) != 0) return abandon("cannot sync the replacement of");
-    if (!NameStaging(folderFd, name, &staged)) return abandon("cannot name the replacement of");
+    if (!NameStaging(folderFd, name, staging, &staged)) {
+        return abandon("cannot name the replacement of");
+    }
     if (close(staged.fd) != 0) {
         staged.fd = -1;
         return abandon("cannot write the replacement of");

@@ -49,6 +49,10 @@ enum class Staging {
     // An unnamed file (O_TMPFILE) that gets a name only just before the rename, so a crash
     // leaves no copy behind; where the filesystem has no unnamed files, a named one.
     kUnnamedWherePossible,
+    // As kUnnamedWherePossible, but the unnamed file always takes the one name ".<name>.saving",
+    // removing what a killed save left there first, so kills leave at most one copy behind.
+    // REQUIRES: the caller holds the lock that every save of this file takes.
+    kUnnamedUnderLock,
     // Always a named temporary ".<name>.XXXXXX" beside the file.
     kNamed,
 };

@@ -32,7 +32,12 @@ bool WriteDataFile(DataFileLock& lock, const std::vector<unsigned char>& bytes,
         if (!LocateFile(g_strDataSource.Bytes(), &located, reason)) return false;
         location = &located;
     }
-    if (!ReplaceFileAtomically(*location, bytes.data(), bytes.size(), reason)) return false;
+    // Under the lock a staging file can take one fixed name: a killed save leaves one copy at most.
+    const Staging staging =
+        lock.Held() ? Staging::kUnnamedUnderLock : Staging::kUnnamedWherePossible;
+    if (!ReplaceFileAtomically(*location, bytes.data(), bytes.size(), reason, staging)) {
+        return false;
+    }
     if (lock.Held()) RemoveStaleStagingFiles(*location);
     lock.BumpChangeCounter();
     return true;
