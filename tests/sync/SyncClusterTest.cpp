@@ -110,7 +110,8 @@ TEST_F(SyncClusterTest, ASaveReachesEveryStationByteForByte) {
     EXPECT_EQ(b.Status()["held"]["station"], "c");
     // Nothing was refused and nothing superseded on the way.
     for (Station* station : {&a, &b, &c}) {
-        for (const auto& [reason, count] : station->Status()["refused"].items()) {
+        const auto status = station->Status();  // the loop must not outlive it
+        for (const auto& [reason, count] : status["refused"].items()) {
             EXPECT_EQ(count, 0) << station->name << " " << reason;
         }
         EXPECT_TRUE(station->Superseded().empty()) << station->name;
