@@ -83,34 +83,45 @@ bool LockWaiting(int fd, short type) {
     return true;
 }
 
-// Whether `fd` is still the file named `name` in the folder: a lock file removed or replaced while
-// we waited would lock nobody else out.
-bool StillNamed(int folderFd, const std::string& name, int fd) {
-    struct stat held, named;
-    return fstat(fd, &held) == 0 &&
-           fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+// Whether `held` (the lock file as opened) is still the file named `name` in the folder: a lock
+// file removed or replaced while we waited would lock nobody else out.
+bool StillNamed(int folderFd, const std::string& name, const struct stat& held) {
+    struct stat named;
+    return fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Opens the lock file `name` beside `location` for the lock `*type`: for writing where it may,
+// creating it with the data file's bits only when it is missing (the common case opens at once);
+// for reading, with a shared lock, where this user may not write it.
+int OpenLockFile(const FileLocation& location, const std::string& name, short* type) {
+    constexpr int kFlags = O_NOFOLLOW | O_CLOEXEC;
+    *type = F_WRLCK;
+    int fd = openat(location.FolderFd(), name.c_str(), O_RDWR | kFlags);
+    if (fd < 0 && errno == ENOENT) {
+        fd = openat(location.FolderFd(), name.c_str(), O_RDWR | O_CREAT | kFlags,
+                    LockFileMode(location));
+    }
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        // A reader that may not write the folder still waits for every writer.
+        *type = F_RDLCK;
+        fd = openat(location.FolderFd(), name.c_str(), O_RDONLY | kFlags);
+    }
+    return fd;
 }
 
 // Opens and locks the lock file beside `location`; -1 with `*reason` set when it cannot.
 int OpenAndLock(const FileLocation& location, std::string* reason) {
     const std::string name = location.Name() + kLockSuffix;
-    const mode_t mode = LockFileMode(location);
     for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
-        short type = F_WRLCK;
-        int fd = openat(location.FolderFd(), name.c_str(),
-                        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0 && (errno == EACCES || errno == EROFS)) {
-            // A reader that may not write the folder still waits for every writer.
-            type = F_RDLCK;
-            fd = openat(location.FolderFd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        }
+        short type;
+        const int fd = OpenLockFile(location, name, &type);
         if (fd < 0) {
             *reason = strerror(errno);
             return -1;
         }
-        struct stat st;
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        struct stat held;
+        if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
             close(fd);
             *reason = "not a regular file";
             return -1;
@@ -120,7 +131,7 @@ int OpenAndLock(const FileLocation& location, std::string* reason) {
             close(fd);
             return -1;
         }
-        if (StillNamed(location.FolderFd(), name, fd)) return fd;
+        if (StillNamed(location.FolderFd(), name, held)) return fd;
         close(fd);
     }
     *reason = "the lock file keeps being replaced";

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 #include "wardlet/platform/Archive.h"
 
@@ -12,7 +14,13 @@ class HostTextBuffer {
 public:
     static constexpr size_t kSize = size_t{CArchive::kMaxTextLength} + 1;
 
-    HostTextBuffer() : m_bytes(new char[kSize]) { m_bytes[0] = '\0'; }
+    // Holds `initialText` (at most kSize - 1 bytes) as a zero-terminated text, as GetPassed and
+    // GetCurUserInfo read it on entry.
+    explicit HostTextBuffer(std::string_view initialText = {}) : m_bytes(new char[kSize]) {
+        const size_t length = std::min(initialText.size(), kSize - 1);
+        initialText.copy(m_bytes.get(), length);
+        m_bytes[length] = '\0';
+    }
     char* data() { return m_bytes.get(); }
     const char* data() const { return m_bytes.get(); }
 

@@ -225,9 +225,7 @@ void PassedCommand(Session&, const Operands& operands) {
     uint32_t code = CatalogueCode(LoadStore(), operands[0]);
     // The library reads this marker from the buffer it writes the tested user's name to.
     std::string marker = operands.size() == 2 ? LibraryText("不弹框", "marker") : "";
-    HostTextBuffer buffer;
-    marker.copy(buffer.data(), marker.size());
-    buffer.data()[marker.size()] = '\0';
+    HostTextBuffer buffer(marker);
     int32_t result = GetPassed(code, buffer.data());
     std::string user = buffer.data();
     std::cout << PassedWord(result) << " (" << result << ")";

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -102,15 +100,8 @@ TEST(ArchiveText, HugeLengthIsRefusedUnderAMemoryLimit) {
     };
     for (const Case& c : cases) {
         const std::vector<unsigned char> bytes = FromHex(c.hex);
-        const pid_t child = Spawn([&]() -> int {
-            // What the process holds now, and 1 GiB more: never the 4 GiB a prefix may claim.
-            long pages = 0;
-            std::FILE* statm = std::fopen("/proc/self/statm", "r");
-            if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) return kOtherError;
-            std::fclose(statm);
-            const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (1L << 30);
-            const rlimit cap{limit, limit};
-            if (setrlimit(RLIMIT_AS, &cap) != 0) return kOtherError;
+        // What the process holds now, and 1 GiB more: never the 4 GiB a prefix may claim.
+        const pid_t child = SpawnUnderMemoryLimit(uint64_t{1} << 30, [&]() -> int {
             void* probe = std::malloc(size_t{2} << 30);
             if (probe != nullptr) return kLimitNotInForce;
             try {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 Pipe::Pipe() { EXPECT_EQ(pipe(fds), 0); }
 
 Pipe::~Pipe() {
@@ -40,10 +42,23 @@ uint64_t PeakResidentBytes() {
 
 }  // namespace
 
+// The address space the process holds now (the size /proc/self/statm counts first), or 0.
+uint64_t AddressSpaceBytes() {
+    long pages = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr) return 0;
+    if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+    std::fclose(statm);
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
 pid_t SpawnUnderMemoryLimit(uint64_t bytes, const std::function<int()>& body) {
     return Spawn([&] {
 #if !defined(__SANITIZE_ADDRESS__)
-        const rlimit limit{bytes, bytes};
+        // What the process holds already, and `bytes` more.
+        const uint64_t held = AddressSpaceBytes();
+        if (held == 0) return kOverMemoryLimit;
+        const rlimit limit{held + bytes, held + bytes};
         if (setrlimit(RLIMIT_AS, &limit) != 0) return kOverMemoryLimit;
 #endif
         // A forked child starts with its parent's peak; only what the body adds counts.

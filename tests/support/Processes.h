@@ -25,10 +25,10 @@ struct Pipe {
 // Runs `body` in a child process that exits with its result.
 pid_t Spawn(const std::function<int()>& body);
 
-// Runs `body` in a child process whose memory is held to `bytes`: by RLIMIT_AS, so that a huge
-// allocation fails at once, and, where a sanitizer's reserved address space rules that out, by
-// the growth of its peak resident size, measured afterwards. The child exits with `body`'s
-// result, or with kOverMemoryLimit when it used more.
+// Runs `body` in a child process that may add no more than `bytes` to the memory it starts with:
+// by RLIMIT_AS, so that a huge allocation fails at once, and, where a sanitizer's reserved address
+// space rules that out, by the growth of its peak resident size, measured afterwards. The child
+// exits with `body`'s result, or with kOverMemoryLimit when it used more.
 constexpr int kOverMemoryLimit = 99;
 pid_t SpawnUnderMemoryLimit(uint64_t bytes, const std::function<int()>& body);
 

@@ -24,10 +24,10 @@
 #include <utility>
 
 #include "platform/Cp936.h"
-#include "tools/HostTextBuffer.h"
 #include "platform/MessageBox.h"     // IDOK, IDCANCEL
 #include "platform/PropertySheet.h"  // AFX_IDC_TAB_CONTROL
 #include "resources/ResourceIds.h"
+#include "tools/HostTextBuffer.h"
 #include "wardlet/wardlet.h"
 
 namespace {
@@ -65,12 +65,10 @@ std::string ToCp936(const QString& text) {
 
 // The password the store holds for the administrator (or user) `name`, or nothing.
 std::optional<QString> StoredPassword(const QString& name) {
-    HostTextBuffer nameBuffer;
-    HostTextBuffer password;
     const std::string bytes = ToCp936(name);
     if (bytes.empty() || bytes.size() >= HostTextBuffer::kSize) return std::nullopt;
-    bytes.copy(nameBuffer.data(), bytes.size());
-    nameBuffer.data()[bytes.size()] = '\0';
+    HostTextBuffer nameBuffer(bytes);
+    HostTextBuffer password;
     std::optional<QString> result;
     if (GetCurUserInfo(nameBuffer.data(), password.data()) == 1) {
         result = FromCp936(password.data());
