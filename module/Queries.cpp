@@ -26,9 +26,9 @@ bool LoggedInUserPasses(uint32_t code, char* buffer) {
     CopyToHostBuffer(buffer, user);
     if (user.IsEmpty()) return false;  // logged in by another process of the host
     // One scan of the data file answers the question and gives the stored interval.
-    const RightCheckFacts facts = LoadRightCheckFacts(user);
-    if (!IsAllowed(facts, user, theApp.m_strCurPassword, code)) return false;
-    RestartLogoutTimer(facts.logoutMinutes);
+    const SharedFacts facts = LoadRightCheckFacts(user);
+    if (!IsAllowed(*facts, user, theApp.m_strCurPassword, code)) return false;
+    RestartLogoutTimer(facts->logoutMinutes);
     return true;
 }
 
@@ -81,7 +81,7 @@ int32_t Islegal(const char* user, const char* password, uint32_t code) {
         if (name.IsEmpty()) return 0;
         // Answered from the facts scanned out of the file's bytes: the same answer as loading
         // the store, without building every record for one question.
-        return IsAllowed(LoadRightCheckFacts(name), name, HostText(password), code) ? 1 : 0;
+        return IsAllowed(*LoadRightCheckFacts(name), name, HostText(password), code) ? 1 : 0;
     });
 }
 
@@ -109,13 +109,13 @@ int32_t GetUserTimeSect(const char* user, int32_t* kind, int32_t* from, int32_t*
         outKind = outFrom = outTo = 0;
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
-        const RightCheckFacts facts = LoadRightCheckFacts(name);
+        const SharedFacts facts = LoadRightCheckFacts(name);
         // The administrator's account is permanent.
-        if (name == facts.adminName) return 1;
-        if (!facts.userFound) return 0;
-        outKind = facts.timeSectType;
-        outFrom = facts.from;
-        outTo = facts.to;
+        if (name == facts->adminName) return 1;
+        if (!facts->userFound) return 0;
+        outKind = facts->timeSectType;
+        outFrom = facts->from;
+        outTo = facts->to;
         return 1;
     });
 }
@@ -124,7 +124,7 @@ int32_t IsUserExist(const char* user, const char* password) {
     return GuardExport("IsUserExist", 0, [&] {
         CString name = HostText(user);
         if (name.IsEmpty()) return 0;
-        return CheckCredentials(LoadRightCheckFacts(name), name, HostText(password)) ? 1 : 0;
+        return CheckCredentials(*LoadRightCheckFacts(name), name, HostText(password)) ? 1 : 0;
     });
 }
 
@@ -138,13 +138,13 @@ int32_t GetCurUserInfo(char* nameBuffer, char* passwordBuffer) {
             CopyToHostBuffer(passwordBuffer, theApp.m_strCurPassword);
             return 1;
         }
-        const RightCheckFacts facts = LoadRightCheckFacts(name);
-        if (name == facts.adminName) {
-            CopyToHostBuffer(passwordBuffer, facts.adminPassword);
+        const SharedFacts facts = LoadRightCheckFacts(name);
+        if (name == facts->adminName) {
+            CopyToHostBuffer(passwordBuffer, facts->adminPassword);
             return 1;
         }
-        if (!facts.userFound) return 0;
-        CopyToHostBuffer(passwordBuffer, facts.userPassword);
+        if (!facts->userFound) return 0;
+        CopyToHostBuffer(passwordBuffer, facts->userPassword);
         return 1;
     });
 }

@@ -283,10 +283,7 @@ int RemoveStaleStagingFiles(const FileLocation& location) {
     return removed;
 }
 
-namespace {
-
-// Opens the file for reading; a link in the last component is followed only as LocateFile allows.
-int OpenForReading(const std::string& path) {
+int OpenFileForReading(const std::string& path) {
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
     // The common case, a plain file, costs one call; only a link takes the careful way.
     const int fd = open(path.c_str(), kFlags);
@@ -296,28 +293,31 @@ int OpenForReading(const std::string& path) {
     return openat(location.FolderFd(), location.Name().c_str(), kFlags);
 }
 
-}  // namespace
+bool ReadOpenFile(int fd, FileBytes* bytes, uint64_t maxSize, struct stat* status) {
+    struct stat st;
+    if (status == nullptr) status = &st;
+    if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode) ||
+        static_cast<uint64_t>(status->st_size) > maxSize) {
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(status->st_size));
+    size_t done = 0;
+    while (done < bytes->size()) {
+        const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            bytes->resize(done);
+            return got == 0;  // shrank under us: keep what there is
+        }
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
 
 bool ReadWholeFile(const std::string& path, FileBytes* bytes, uint64_t maxSize) {
-    const int fd = OpenForReading(path);
+    const int fd = OpenFileForReading(path);
     if (fd < 0) return false;
-    struct stat st;
-    bool ok =
-        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= maxSize;
-    if (ok) {
-        bytes->resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < bytes->size()) {
-            const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                ok = got == 0;  // shrank under us: keep what there is
-                break;
-            }
-            done += static_cast<size_t>(got);
-        }
-        bytes->resize(done);
-    }
+    const bool ok = ReadOpenFile(fd, bytes, maxSize);
     close(fd);
     return ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,6 +99,15 @@ struct UninitializedAllocator : std::allocator<T> {
     }
 };
 using FileBytes = std::vector<unsigned char, UninitializedAllocator<unsigned char>>;
+
+// Opens the file at `path` for reading, following a link in the last component only as
+// LocateFile allows, without waiting on a FIFO planted there. -1 with errno set on failure.
+int OpenFileForReading(const std::string& path);
+
+// Reads the whole of the open file `fd` into `*bytes`, as ReadWholeFile does, leaving the
+// descriptor open; `*status` (if non-null) receives its status from before the read.
+bool ReadOpenFile(int fd, FileBytes* bytes, uint64_t maxSize = kMaxWholeFileBytes,
+                  struct stat* status = nullptr);
 
 // Reads the whole regular file at `path` (resolved as LocateFile does) into `*bytes`. Returns false
 // if it cannot be opened or read, is not a regular file (a FIFO planted there must not hang the

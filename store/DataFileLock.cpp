@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -18,14 +19,33 @@ constexpr const char* kLockSuffix = ".lock";
 constexpr int kMaxLockAttempts = 10;
 
 // The one hold of this process. Threads queue on `threads`; only the outermost hold of a thread
-// touches the lock file.
+// touches the lock file. The lock file of the last data file locked stays open between holds, so
+// that a hold costs a check that nothing was moved, the lock and the unlock.
 struct ProcessHold {
     std::recursive_mutex threads;
-    int depth = 0;  // guarded by `threads`
-    int fd = -1;
+    int depth = 0;  // guarded by `threads`, as is everything below
+    int fd = -1;    // the kept lock file, or -1
+    short lockType = F_WRLCK;
+    bool locked = false;
+    std::string dataPath;  // what the kept lock file was opened for
+    std::string lockPath;  // dataPath and the lock suffix
     std::optional<FileLocation> location;
+    dev_t lockDevice = 0;  // the lock file as it was opened
+    ino_t lockInode = 0;
     // Moves on at every fork, so that a hold begun before the fork ends as a no-op in the child.
     unsigned generation = 0;
+
+    // Closing the last descriptor of the description drops the lock with it.
+    void Forget() {
+        if (fd >= 0) close(fd);
+        fd = -1;
+        locked = false;
+        dataPath.clear();
+        lockPath.clear();
+        location.reset();
+    }
+    // A library unloaded by its host leaves no descriptor behind.
+    ~ProcessHold() { Forget(); }
 };
 
 ProcessHold& Hold() {
@@ -42,9 +62,7 @@ void ForgetParentHold() {
     ProcessHold& hold = Hold();
     new (&hold.threads) std::recursive_mutex;
     hold.depth = 0;
-    if (hold.fd >= 0) close(hold.fd);
-    hold.fd = -1;
-    hold.location.reset();
+    hold.Forget();
     ++hold.generation;
 }
 
@@ -83,12 +101,19 @@ bool LockWaiting(int fd, short type) {
     return true;
 }
 
-// Whether `held` (the lock file as opened) is still the file named `name` in the folder: a lock
+bool Unlock(int fd) {
+    struct flock request {};
+    request.l_type = F_UNLCK;
+    request.l_whence = SEEK_SET;
+    return fcntl(fd, F_OFD_SETLK, &request) == 0;
+}
+
+// Whether the lock file `device`/`inode` is still the file named `name` in the folder: a lock
 // file removed or replaced while we waited would lock nobody else out.
-bool StillNamed(int folderFd, const std::string& name, const struct stat& held) {
+bool StillNamed(int folderFd, const std::string& name, dev_t device, ino_t inode) {
     struct stat named;
     return fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+           named.st_dev == device && named.st_ino == inode;
 }
 
 // Opens the lock file `name` beside `location` for the lock `*type`: for writing where it may,
@@ -111,35 +136,63 @@ int OpenLockFile(const FileLocation& location, const std::string& name, short* t
 }
 
 // Opens and locks the lock file beside `location`; -1 with `*reason` set when it cannot.
-int OpenAndLock(const FileLocation& location, std::string* reason) {
+int OpenAndLock(const FileLocation& location, short* type, struct stat* held,
+                std::string* reason) {
     const std::string name = location.Name() + kLockSuffix;
     for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
-        short type;
-        const int fd = OpenLockFile(location, name, &type);
+        const int fd = OpenLockFile(location, name, type);
         if (fd < 0) {
             *reason = strerror(errno);
             return -1;
         }
-        struct stat held;
-        if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+        if (fstat(fd, held) != 0 || !S_ISREG(held->st_mode)) {
             close(fd);
             *reason = "not a regular file";
             return -1;
         }
-        if (!LockWaiting(fd, type)) {
+        if (!LockWaiting(fd, *type)) {
             *reason = strerror(errno);
             close(fd);
             return -1;
         }
-        if (StillNamed(location.FolderFd(), name, held)) return fd;
+        if (StillNamed(location.FolderFd(), name, held->st_dev, held->st_ino)) return fd;
         close(fd);
     }
     *reason = "the lock file keeps being replaced";
     return -1;
 }
 
+// Whether the kept lock file may serve `dataPath` again: the same path, whose file has not become
+// a link meanwhile (a kept lock file is only ever one reached without following a link).
+bool KeptFileStands(const ProcessHold& hold, const std::string& dataPath) {
+    if (hold.fd < 0 || hold.dataPath != dataPath) return false;
+    const FileLocation& location = *hold.location;
+    struct stat st;
+    return fstatat(location.FolderFd(), location.Name().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+           !S_ISLNK(st.st_mode);
+}
+
+// Locks the kept lock file again; false, with nothing held, if it is no longer the file that
+// the lock file's path names. Looked up from the path, not from the kept folder, so that a folder
+// moved or replaced meanwhile shows too.
+bool RelockKeptFile(ProcessHold& hold) {
+    if (!LockWaiting(hold.fd, hold.lockType)) return false;
+    struct stat named;
+    if (lstat(hold.lockPath.c_str(), &named) == 0 && named.st_dev == hold.lockDevice &&
+        named.st_ino == hold.lockInode) {
+        return true;
+    }
+    Unlock(hold.fd);
+    return false;
+}
+
 void TakeLockFile(ProcessHold& hold, const std::string& dataPath) {
     if (dataPath.empty()) return;
+    if (KeptFileStands(hold, dataPath) && RelockKeptFile(hold)) {
+        hold.locked = true;
+        return;
+    }
+    hold.Forget();
     FileLocation location;
     std::string reason;
     if (!LocateFile(dataPath, &location, &reason)) {
@@ -147,13 +200,32 @@ void TakeLockFile(ProcessHold& hold, const std::string& dataPath) {
         if (errno != ENOENT) ReportUnlocked(dataPath, reason);
         return;
     }
-    const int fd = OpenAndLock(location, &reason);
+    struct stat held;
+    const int fd = OpenAndLock(location, &hold.lockType, &held, &reason);
     if (fd < 0) {
         if (errno != ENOENT) ReportUnlocked(dataPath, reason);
         return;
     }
     hold.fd = fd;
+    hold.locked = true;
+    hold.lockDevice = held.st_dev;
+    hold.lockInode = held.st_ino;
+    // Kept for the next hold only when no link was followed to reach it.
+    if (location.Path() == dataPath) {
+        hold.dataPath = dataPath;
+        hold.lockPath = dataPath + kLockSuffix;
+    }
     hold.location.emplace(std::move(location));
+}
+
+// Ends the outermost hold: the lock file is unlocked and kept, or closed when it cannot be kept.
+void ReleaseLockFile(ProcessHold& hold) {
+    if (!hold.locked) return;
+    if (hold.dataPath.empty() || !Unlock(hold.fd)) {
+        hold.Forget();
+        return;
+    }
+    hold.locked = false;
 }
 
 uint64_t ReadCounter(int fd) {
@@ -183,24 +255,20 @@ DataFileLock::DataFileLock(const std::string& dataPath) {
 DataFileLock::~DataFileLock() {
     ProcessHold& hold = Hold();
     if (t_generation != hold.generation) return;  // begun in the parent before a fork
-    if (--hold.depth == 0 && hold.fd >= 0) {
-        close(hold.fd);  // the last descriptor of its description: the lock goes with it
-        hold.fd = -1;
-        hold.location.reset();
-    }
+    if (--hold.depth == 0) ReleaseLockFile(hold);
     hold.threads.unlock();
 }
 
-bool DataFileLock::Held() const { return Hold().fd >= 0; }
+bool DataFileLock::Held() const { return Hold().locked; }
 
 const FileLocation* DataFileLock::Location() const {
     const ProcessHold& hold = Hold();
-    return hold.location ? &*hold.location : nullptr;
+    return hold.locked ? &*hold.location : nullptr;
 }
 
 void DataFileLock::BumpChangeCounter() {
+    if (!Held()) return;
     const int fd = Hold().fd;
-    if (fd < 0) return;
     uint64_t counter = ReadCounter(fd) + 1;
     unsigned char bytes[8];
     for (unsigned char& byte : bytes) {
@@ -214,32 +282,17 @@ void DataFileLock::BumpChangeCounter() {
 }
 
 uint64_t DataFileLock::ChangeCounter() const {
-    const int fd = Hold().fd;
-    return fd >= 0 ? ReadCounter(fd) : 0;
+    return Held() ? ReadCounter(Hold().fd) : 0;
 }
 
 uint64_t ReadChangeCounter(const std::string& dataPath) {
-    const int fd = OpenChangeCounter(dataPath);
+    // Through a link the lock file lies beside the link's target.
+    FileLocation location;
+    if (dataPath.empty() || !LocateFile(dataPath, &location, nullptr)) return 0;
+    const int fd = openat(location.FolderFd(), (location.Name() + kLockSuffix).c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return 0;
     const uint64_t counter = ReadCounter(fd);
     close(fd);
     return counter;
-}
-
-uint64_t ReadChangeCounter(int counterFd) { return ReadCounter(counterFd); }
-
-int OpenChangeCounter(const std::string& dataPath) {
-    if (dataPath.empty()) return -1;
-    struct stat st;
-    int fd = -1;
-    if (lstat(dataPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        fd = open((dataPath + kLockSuffix).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    } else {
-        // Through a link the lock file lies beside the link's target.
-        FileLocation location;
-        if (!LocateFile(dataPath, &location, nullptr)) return -1;
-        fd = openat(location.FolderFd(), (location.Name() + kLockSuffix).c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    }
-    return fd;
 }

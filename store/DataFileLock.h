@@ -17,7 +17,8 @@
 //
 // Holds nest within a process: an export that loads, changes and saves the store holds the lock
 // once around all three, and the load's and save's own holds within it cost nothing. Threads of
-// one process exclude each other too.
+// one process exclude each other too. Between holds the lock file stays open, unlocked, so that
+// the next hold of the same data file need not find and open it again.
 class DataFileLock {
 public:
     // Blocks until the lock of the data file at `dataPath` is held. Without a usable lock file
@@ -45,7 +46,3 @@ private:
 
 // The data file's change counter, read without waiting for the lock; 0 when there is no lock file.
 uint64_t ReadChangeCounter(const std::string& dataPath);
-// The same in two steps, for a reader that asks often: the lock file opened for reading only
-// (never locked through this descriptor), or -1 when there is none; and the counter read from it.
-int OpenChangeCounter(const std::string& dataPath);
-uint64_t ReadChangeCounter(int counterFd);

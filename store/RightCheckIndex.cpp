@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,7 +15,6 @@
 #include "module/WardletApp.h"
 #include "platform/AtomicFile.h"
 #include "store/DataFileLock.h"
-#include "store/FileMutexHold.h"
 
 namespace {
 
@@ -51,9 +51,7 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+FileIdentity IdentityFrom(const struct stat& st) {
     return FileIdentity{st.st_dev,
                         st.st_ino,
                         st.st_size,
@@ -62,17 +60,33 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
                         Nanoseconds(st.st_ctim)};
 }
 
-// One read of the data file and what has been scanned out of it since.
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return IdentityFrom(st);
+}
+
+// One read of the data file, the file itself held open, and what has been scanned out of it since.
 struct Snapshot {
+    Snapshot() = default;
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+    ~Snapshot() {
+        if (heldFd >= 0) close(heldFd);
+    }
+
     std::string path;
-    uint64_t changeCounter = 0;
+    // While it is open, no other file can take its device and inode number: every save through
+    // the library renames a new file into place, so it always shows as another identity.
+    int heldFd = -1;
     FileIdentity identity;
     FileBytes bytes;
-    std::unordered_map<std::string, RightCheckFacts> factsByUser;
+    std::unordered_map<std::string, SharedFacts> factsByUser;
 };
 
 size_t FactsSize(const std::string& name, const RightCheckFacts& facts) {
-    size_t size = sizeof(std::pair<const std::string, RightCheckFacts>) + 4 * sizeof(void*) +
+    size_t size = sizeof(std::pair<const std::string, SharedFacts>) + 4 * sizeof(void*) +
+                  sizeof(RightCheckFacts) + 2 * sizeof(long) +
                   name.capacity() + facts.adminName.Bytes().capacity() +
                   facts.adminPassword.Bytes().capacity() + facts.userPassword.Bytes().capacity() +
                   facts.userGroups.capacity() * sizeof(int32_t) +
@@ -84,10 +98,10 @@ size_t FactsSize(const std::string& name, const RightCheckFacts& facts) {
 
 class RightCheckIndex {
 public:
-    RightCheckFacts Facts(const CString& userName) {
-        const std::string path = g_strDataSource.Bytes();
-        if (path.empty()) return RightCheckFacts();
+    SharedFacts Facts(const CString& userName) {
         std::lock_guard<std::mutex> guard(m_mutex);
+        const std::string& path = g_strDataSource.Bytes();
+        if (path.empty()) return std::make_shared<const RightCheckFacts>();
         if (!IsCurrent(path)) {
             ++m_stats.fileReads;
             return Read(path, userName);
@@ -105,7 +119,7 @@ public:
                                m_snapshot->bytes.capacity() +
                                m_snapshot->factsByUser.bucket_count() * sizeof(void*);
             for (const auto& [name, facts] : m_snapshot->factsByUser) {
-                stats.bytesHeld += FactsSize(name, facts);
+                stats.bytesHeld += FactsSize(name, *facts);
             }
         }
         return stats;
@@ -115,93 +129,71 @@ public:
         std::lock_guard<std::mutex> guard(m_mutex);
         m_snapshot.reset();
         m_spareBytes = FileBytes();
-        CloseCounter();
     }
 
-    ~RightCheckIndex() { CloseCounter(); }
-
 private:
-    // Whether the kept read still stands for the file at `path`. The counter is read before the
-    // identity: a save renames its file into place before it bumps the counter, so a save that
-    // lands between the two reads shows in the identity.
+    // Whether the kept read still stands for the file at `path`: one stat of the path.
     bool IsCurrent(const std::string& path) const {
         if (!m_snapshot || m_snapshot->path != path) return false;
-        const uint64_t counter =
-            m_counterFd >= 0 ? ReadChangeCounter(m_counterFd) : ReadChangeCounter(path);
-        if (counter != m_snapshot->changeCounter) return false;
         std::optional<FileIdentity> identity = IdentityOf(path);
         return identity && *identity == m_snapshot->identity;
     }
 
-    RightCheckFacts FactsFromBytes(const CString& userName) {
+    SharedFacts FactsFromBytes(const CString& userName) {
         auto& kept = m_snapshot->factsByUser;
         auto found = kept.find(userName.Bytes());
         if (found != kept.end()) return found->second;
         if (kept.size() >= kMaxUsersKept) kept.clear();
         const FileBytes& bytes = m_snapshot->bytes;
-        RightCheckFacts facts = ScanForRightCheck(bytes.data(), bytes.size(), userName);
+        SharedFacts facts = std::make_shared<const RightCheckFacts>(
+            ScanForRightCheck(bytes.data(), bytes.size(), userName));
         kept.emplace(userName.Bytes(), facts);
         return facts;
     }
 
     // Reads the file under the data file's lock, answers from those bytes and keeps them if
     // nothing can have changed unseen. The previous read's buffer is reused either way: a file
-    // that keeps changing is read into the same memory every time.
-    RightCheckFacts Read(const std::string& path, const CString& userName) {
-        Snapshot next;
-        next.bytes = std::move(m_snapshot ? m_snapshot->bytes : m_spareBytes);
-        m_snapshot.reset();
-        std::optional<FileIdentity> before;
-        std::optional<FileIdentity> after;
+    // that keeps changing is read into the same memory every time. The lock alone suffices:
+    // every save of every program takes it, and the host's file mutex adds nothing to it.
+    SharedFacts Read(const std::string& path, const CString& userName) {
+        auto next = std::make_unique<Snapshot>();
+        next->bytes = std::move(m_snapshot ? m_snapshot->bytes : m_spareBytes);
+        m_snapshot.reset();  // closes the file held so far
+        struct stat status;
         int64_t readStartNs = 0;
         {
-            FileMutexHold hold;
-            next.changeCounter = hold.FileLock().ChangeCounter();
-            KeepCounterOpen(path, next.changeCounter);
+            DataFileLock lock(path);
             readStartNs = SettleNow();
-            before = IdentityOf(path);
-            if (!ReadWholeFile(path, &next.bytes)) return RightCheckFacts();
-            after = IdentityOf(path);
+            next->heldFd = OpenFileForReading(path);
+            if (next->heldFd < 0 || !ReadOpenFile(next->heldFd, &next->bytes, kMaxWholeFileBytes,
+                                                  &status)) {
+                m_spareBytes = std::move(next->bytes);
+                return std::make_shared<const RightCheckFacts>();
+            }
         }
-        RightCheckFacts facts = ScanForRightCheck(next.bytes.data(), next.bytes.size(), userName);
-        const bool settled = before && after && *before == *after &&
-                             before->modifiedNs + kSettledAfterNs <= readStartNs &&
-                             before->changedNs + kSettledAfterNs <= readStartNs;
+        SharedFacts facts = std::make_shared<const RightCheckFacts>(
+            ScanForRightCheck(next->bytes.data(), next->bytes.size(), userName));
+        // A write in place moves the times as it begins: one that overlapped this read leaves
+        // them newer than the read's, which the next question's stat sees. The lock keeps out
+        // every writer that takes it.
+        const FileIdentity identity = IdentityFrom(status);
+        const bool settled = next->bytes.size() == static_cast<size_t>(identity.size) &&
+                             identity.modifiedNs + kSettledAfterNs <= readStartNs &&
+                             identity.changedNs + kSettledAfterNs <= readStartNs;
         if (settled) {
-            next.path = path;
-            next.identity = *before;
-            next.factsByUser.emplace(userName.Bytes(), facts);
+            next->path = path;
+            next->identity = identity;
+            next->factsByUser.emplace(userName.Bytes(), facts);
             m_snapshot = std::move(next);
         } else {
-            m_spareBytes = std::move(next.bytes);
+            m_spareBytes = std::move(next->bytes);
         }
         return facts;
     }
 
-    // The lock file stays open for reading, so that a question costs one read of the counter.
-    // It is opened again whenever it no longer shows the counter that the held lock shows (a
-    // lock file replaced behind our back). REQUIRES: the data file's lock is held.
-    void KeepCounterOpen(const std::string& path, uint64_t counter) {
-        if (m_counterFd >= 0 && m_counterPath == path &&
-            ReadChangeCounter(m_counterFd) == counter) {
-            return;
-        }
-        CloseCounter();
-        m_counterFd = OpenChangeCounter(path);
-        m_counterPath = path;
-    }
-
-    void CloseCounter() {
-        if (m_counterFd >= 0) close(m_counterFd);
-        m_counterFd = -1;
-        m_counterPath.clear();
-    }
-
     std::mutex m_mutex;
-    std::optional<Snapshot> m_snapshot;
+    std::unique_ptr<Snapshot> m_snapshot;
     FileBytes m_spareBytes;  // the last read's memory, while no read is kept
-    int m_counterFd = -1;
-    std::string m_counterPath;
     RightCheckIndexStats m_stats;
 };
 
@@ -210,7 +202,7 @@ RightCheckIndex g_index;
 
 }  // namespace
 
-RightCheckFacts LoadRightCheckFacts(const CString& userName) { return g_index.Facts(userName); }
+SharedFacts LoadRightCheckFacts(const CString& userName) { return g_index.Facts(userName); }
 
 RightCheckIndexStats GetRightCheckIndexStats() { return g_index.Stats(); }
 

@@ -4,12 +4,15 @@
 //
 // The index keeps the bytes of the last read of the data file and, for each user asked about
 // since, the facts scanned from them: password, validity period and the union of the rights of
-// the user's groups. It is reused while the file's change counter (bumped by every save through
-// the library) and the file's identity (device, inode, size, mode, modification and change times
-// to the nanosecond) are what they were at that read. Any other writer changes the identity.
+// the user's groups. It is reused while the file at the data path has the identity (device,
+// inode, size, mode, modification and change times to the nanosecond) that the file read had:
+// one stat per question. The file read is held open meanwhile, so no new file can take its
+// inode number; a save through the library, which renames a new file into place and bumps the
+// change counter in the same hold, therefore always shows as a new identity, and the counter
+// need not be read per question. A writer that bypasses the library changes the times.
 //
-// When in doubt, the file is read. A read is kept only if the file looked the same before and
-// after it, and if the file's timestamps were already kSettledAfterNs old when the read began:
+// When in doubt, the file is read. A read is kept only if it took the whole file, and if the
+// file's timestamps were already kSettledAfterNs old when the read began:
 // a change within the same timestamp tick (as coarse as 2 seconds on some filesystems) could
 // otherwise leave the identity as it was. A file that cannot be read is never kept either.
 //
@@ -19,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "store/RightCheckScan.h"
 #include "wardlet/platform/String.h"
@@ -27,8 +31,10 @@
 inline constexpr int64_t kSettledAfterNs = 2'100'000'000;
 
 // The facts a question about `userName` needs, as reading the data file now would give them;
-// the defaults when there is no data source or the file cannot be read.
-RightCheckFacts LoadRightCheckFacts(const CString& userName);
+// the defaults when there is no data source or the file cannot be read. Shared with the index,
+// so that an answer from it copies nothing.
+using SharedFacts = std::shared_ptr<const RightCheckFacts>;
+SharedFacts LoadRightCheckFacts(const CString& userName);
 
 // What the index holds and how it has answered, for tests and benchmarks.
 struct RightCheckIndexStats {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,12 +26,12 @@ constexpr uint32_t kGrantedCode = 0x01010201;
 
 class DataFileLockTest : public StoreTest {
 protected:
-    std::string LockPath() const { return DataPath() + ".lock"; }
 
-    // Whether another process could take the lock right now.
-    bool FreeForOthers() const {
-        return ExitCode(Spawn([this] {
-                   const int fd = open(LockPath().c_str(), O_RDWR | O_CLOEXEC);
+    // Whether another process could take the lock of the data file at `dataPath` right now.
+    bool FreeForOthers() const { return FreeForOthers(DataPath()); }
+    static bool FreeForOthers(const std::string& dataPath) {
+        return ExitCode(Spawn([&] {
+                   const int fd = open((dataPath + ".lock").c_str(), O_RDWR | O_CLOEXEC);
                    struct flock probe {};
                    probe.l_type = F_WRLCK;
                    probe.l_whence = SEEK_SET;
@@ -75,6 +76,44 @@ TEST_F(DataFileLockTest, NestedHoldsTakeTheLockOnceAndCountEverySave) {
     ASSERT_EQ(mkdir(DataPath().c_str(), 0700), 0);
     EXPECT_EQ(CSaveProp().SaveToFile(), 0);
     EXPECT_EQ(ReadChangeCounter(DataPath()), 2u);
+}
+
+// Between holds the lock file stays open; a hold must still lock the file that every other
+// process would open now, whatever was moved, replaced or linked in between.
+TEST_F(DataFileLockTest, AKeptLockFileGivesWayToTheOneOthersWouldTake) {
+    const std::string folder = Dir() + "/station";
+    const std::string dataPath = folder + "/rights.dat";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    SetDataSource(dataPath.c_str());
+    ASSERT_EQ(CSaveProp().SaveToFile(), 1);  // makes and keeps the lock file
+    const auto heldAgainstOthers = [](const std::string& lockedPath) {
+        FileMutexHold hold;
+        return hold.FileLock().Held() && !FreeForOthers(lockedPath);
+    };
+    EXPECT_TRUE(heldAgainstOthers(dataPath));
+
+    // The lock file replaced by another.
+    const std::string spare = folder + "/spare";
+    ASSERT_TRUE(std::ofstream(spare).good());
+    ASSERT_EQ(rename(spare.c_str(), (dataPath + ".lock").c_str()), 0);
+    EXPECT_TRUE(heldAgainstOthers(dataPath)) << "the replaced lock file";
+
+    // The folder moved away and a new one made in its place.
+    ASSERT_EQ(rename(folder.c_str(), (folder + "-old").c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    EXPECT_TRUE(heldAgainstOthers(dataPath)) << "the new folder";
+    EXPECT_TRUE(FreeForOthers(folder + "-old/rights.dat"));
+
+    // The data file replaced by a link: the lock lies beside the link's target.
+    const std::string target = Dir() + "/elsewhere.dat";
+    ASSERT_EQ(CSaveProp().SaveToFile(), 1);
+    ASSERT_EQ(rename(dataPath.c_str(), target.c_str()), 0);
+    ASSERT_EQ(symlink(target.c_str(), dataPath.c_str()), 0);
+    EXPECT_TRUE(heldAgainstOthers(target)) << "the link's target";
+    ASSERT_EQ(CSaveProp().SaveToFile(), 1);
+    struct stat link;
+    ASSERT_EQ(lstat(dataPath.c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode)) << "a save goes through the link, as before";
 }
 
 TEST_F(DataFileLockTest, AKilledHolderReleasesTheLock) {

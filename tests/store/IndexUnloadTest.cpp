@@ -1,7 +1,8 @@
 // A host that loads libwardlet.so, asks questions that the index answers, and unloads it, three
 // times: the index must go with the library and leave nothing behind (run under LeakSanitizer in
 // the sanitised build; here the heap in use after the second and third unloads must not grow by
-// the index's size).
+// the index's size, and no descriptor of the data file, its lock file or their folder may stay
+// open).
 #include <dlfcn.h>
 #include <malloc.h>
 #include <stdlib.h>
@@ -67,13 +68,29 @@ std::vector<unsigned char> ManyUsers() {
     return out;
 }
 
+// How many of this process's descriptors name the folder `folder` or the data file and its
+// companions ("rights.dat", "rights.dat.lock") in it.
+int DescriptorsOfStore(const std::string& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && (target == folder || target.rfind(folder + "/rights", 0) == 0)) ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     char folder[] = "/tmp/wardlet-unload-XXXXXX";
     if (mkdtemp(folder) == nullptr) return 2;
-    setenv("XDG_RUNTIME_DIR", folder, 1);
+    // The kernel objects' folder apart, so that its descriptor is not taken for the store's.
+    const std::string runtimeFolder = std::string(folder) + "/run";
+    std::filesystem::create_directory(runtimeFolder);
+    std::filesystem::permissions(runtimeFolder, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
     const std::string dataPath = std::string(folder) + "/rights.dat";
     const std::vector<unsigned char> bytes = ManyUsers();
     std::ofstream(dataPath, std::ios::binary)
@@ -96,6 +113,7 @@ int main(int argc, char** argv) {
         Check(dlclose(library) == 0, "dlclose");
         Check(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD) == nullptr, "the library is unloaded");
         heap = mallinfo2().uordblks;
+        Check(DescriptorsOfStore(folder) == 0, "no descriptor of the store stays open");
     }
     Check(heapAfterUnload[2] < heapAfterUnload[1] + bytes.size() / 2,
           "unloading gives the index's memory back");
