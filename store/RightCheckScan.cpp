@@ -32,6 +32,19 @@ bool SameBytes(const char* a, const char* b, size_t count) {
     return true;
 }
 
+// The last eight bytes of a text (all of a shorter one, zero-filled): stored names often share
+// their beginning ("operator-1", "operator-2"), so they are told apart at the end first.
+uint64_t TailOf(std::string_view text) {
+    uint64_t tail = 0;
+    const size_t count = std::min<size_t>(text.size(), 8);
+    if (count == 0) return tail;
+    std::memcpy(&tail, text.data() + text.size() - count, count);
+    return tail;
+}
+
+// Whether `text` ends as the text whose TailOf is `tail`, both of one length.
+bool SameTail(std::string_view text, uint64_t tail) { return TailOf(text) == tail; }
+
 uint16_t Load16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 uint32_t Load32(const unsigned char* at) {
@@ -92,6 +105,35 @@ private:
     bool m_ok = true;
 };
 
+// The fields of a user record that a question needs.
+struct UserFields {
+    const unsigned char* id = nullptr;
+    std::string_view name;
+    std::string_view password;
+    const unsigned char* period = nullptr;
+};
+
+// The common user record at `at` (`remaining` bytes from there), whose three texts have one-byte
+// lengths and which lies whole within the bytes: its length, with its fields in `*fields`.
+// 0 for anything else, which is left to the general reads.
+size_t ShortTextsUser(const unsigned char* at, size_t remaining, UserFields* fields) {
+    size_t offset = 4;  // the number
+    size_t texts[3][2];
+    for (auto& text : texts) {
+        if (offset >= remaining || at[offset] == kLongTextMarker) return 0;
+        text[0] = offset + 1;
+        text[1] = at[offset];
+        offset = text[0] + text[1];
+    }
+    if (remaining < offset || remaining - offset < 12) return 0;
+    fields->id = at;
+    fields->name = std::string_view(reinterpret_cast<const char*>(at + texts[0][0]), texts[0][1]);
+    fields->password =
+        std::string_view(reinterpret_cast<const char*>(at + texts[1][0]), texts[1][1]);
+    fields->period = at + offset;
+    return offset + 12;
+}
+
 class Scanner {
 public:
     Scanner(const unsigned char* file, size_t size, const CString& userName)
@@ -105,10 +147,22 @@ public:
         if (!m_in.ok()) return m_facts;
         m_facts.adminPassword = ScrambleString(CString(std::string(password)));
         m_in.Take(12);  // the three edit flags
-        ScanList(kUserClass, RUNTIME_CLASS(CInfoUser), [this] { return User(); });
-        ScanList(kGroupClass, RUNTIME_CLASS(CInfoGroup), [this] { return Group(); });
-        ScanList(kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), [this] { return Membership(); });
-        ScanList(kGroupOperClass, RUNTIME_CLASS(CInfoGroupOper), [this] { return Grant(); });
+        const auto membership = [this](int32_t groupID, uint32_t userID) {
+            NoteMembership(groupID, static_cast<int32_t>(userID));
+        };
+        const auto grant = [this](int32_t groupID, uint32_t code) { NoteGrant(groupID, code); };
+        ScanList(
+            kUserClass, RUNTIME_CLASS(CInfoUser), [this] { return User(); },
+            [this](uint32_t remaining) { return FastUsers(remaining); });
+        ScanList(
+            kGroupClass, RUNTIME_CLASS(CInfoGroup), [this] { return Group(); },
+            [](uint32_t remaining) { return remaining; });
+        ScanList(
+            kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), [&] { return Link(membership); },
+            [&](uint32_t remaining) { return FastLinks(kGroupUserClass, remaining, membership); });
+        ScanList(
+            kGroupOperClass, RUNTIME_CLASS(CInfoGroupOper), [&] { return Link(grant); },
+            [&](uint32_t remaining) { return FastLinks(kGroupOperClass, remaining, grant); });
         if (!m_in.ok()) return m_facts;
         m_in.Take(4);  // the automatic-logout switch
         const unsigned char* minutes = m_in.Take(4);
@@ -124,10 +178,14 @@ private:
         ListClass listClass;
     };
 
-    template <typename Body>
-    void ScanList(ListClass listClass, const CRuntimeClass* runtimeClass, Body body) {
+    // A list: each run of common elements is taken by `fast` (which returns how many elements
+    // remain), and the element that ends a run is read the general way by `body`.
+    template <typename Body, typename Fast>
+    void ScanList(ListClass listClass, const CRuntimeClass* runtimeClass, Body body, Fast fast) {
         if (!m_in.ok()) return;
         for (uint32_t remaining = m_in.Count(); remaining > 0 && m_in.ok(); --remaining) {
+            remaining = fast(remaining);
+            if (remaining == 0) return;
             uint16_t tag = m_in.U16();
             // Most elements repeat the reference to their list's class: in 16 bits while the
             // archive's indices are small, else after the big-object tag in 32 bits.
@@ -143,6 +201,72 @@ private:
             ++m_mapCount;  // the element itself
             if (!body()) return;
         }
+    }
+
+    // The references to a list's class that its elements repeat, as far as known (0 if not).
+    struct KnownTags {
+        uint16_t shortTag;
+        uint32_t bigTag;
+    };
+    KnownTags TagsOf(ListClass listClass) const {
+        return {m_shortClassTag[listClass], m_bigClassTag[listClass]};
+    }
+
+    // The bytes of a known class reference at `at`, if one is there: 2 in the short form, 6 in
+    // the big one; 0 when the element starts otherwise.
+    static size_t KnownTagLength(const unsigned char* at, size_t available, KnownTags known) {
+        if (available < 2) return 0;
+        const uint16_t tag = Load16(at);
+        if (known.shortTag != 0 && tag == known.shortTag) return 2;
+        if (known.bigTag != 0 && tag == kBigObjectTag && available >= 6 &&
+            Load32(at + 2) == known.bigTag) {
+            return 6;
+        }
+        return 0;
+    }
+
+    // Takes the run of common users from here: each led by the known class reference and of the
+    // short form, whole within the bytes. Returns how many of `remaining` are left.
+    uint32_t FastUsers(uint32_t remaining) {
+        const KnownTags known = TagsOf(kUserClass);
+        const size_t nameLength = m_scrambledName.View().size();
+        const uint64_t tail = TailOf(m_scrambledName.View());
+        const unsigned char* at = m_in.Here();
+        const unsigned char* const end = at + m_in.Remaining();
+        uint32_t taken = 0;
+        for (; taken < remaining; ++taken) {
+            const size_t available = static_cast<size_t>(end - at);
+            const size_t tagLength = KnownTagLength(at, available, known);
+            if (tagLength == 0) break;
+            UserFields fields;
+            const size_t length = ShortTextsUser(at + tagLength, available - tagLength, &fields);
+            if (length == 0) break;
+            if (fields.name.size() == nameLength && SameTail(fields.name, tail)) NoteUser(fields);
+            at += tagLength + length;
+        }
+        m_in.Take(static_cast<size_t>(at - m_in.Here()));
+        m_mapCount += taken;
+        return remaining - taken;
+    }
+
+    // Takes the run of common links (a group and a user, or a group and a code: 8 bytes after the
+    // class reference) from here, handing each to `onLink`. Returns how many are left.
+    template <typename OnLink>
+    uint32_t FastLinks(ListClass listClass, uint32_t remaining, OnLink onLink) {
+        const KnownTags known = TagsOf(listClass);
+        const unsigned char* at = m_in.Here();
+        const unsigned char* const end = at + m_in.Remaining();
+        uint32_t taken = 0;
+        for (; taken < remaining; ++taken) {
+            const size_t available = static_cast<size_t>(end - at);
+            const size_t tagLength = KnownTagLength(at, available, known);
+            if (tagLength == 0 || available - tagLength < 8) break;
+            onLink(static_cast<int32_t>(Load32(at + tagLength)), Load32(at + tagLength + 4));
+            at += tagLength + 8;
+        }
+        m_in.Take(static_cast<size_t>(at - m_in.Here()));
+        m_mapCount += taken;
+        return remaining - taken;
     }
 
     // An element of a list that owns its records: a new object of the list's class, announced by
@@ -199,56 +323,38 @@ private:
 
     // A record counts only once its whole body has been read, as a loaded record does.
     bool User() {
-        const unsigned char* id = m_in.Here();
-        std::string_view name;
-        std::string_view password;
-        const unsigned char* period = nullptr;
-        if (!ShortTextsUser(&name, &password, &period)) {
-            m_in.Take(4);
-            name = m_in.Text();
-            password = m_in.Text();
+        UserFields fields;
+        const size_t length = ShortTextsUser(m_in.Here(), m_in.Remaining(), &fields);
+        if (length > 0) {
+            m_in.Take(length);
+        } else {
+            fields.id = m_in.Take(4);
+            fields.name = m_in.Text();
+            fields.password = m_in.Text();
             m_in.Text();  // remark
-            period = m_in.Take(12);
+            fields.period = m_in.Take(12);
             if (!m_in.ok()) return false;
         }
-        if (name.size() != m_scrambledName.View().size() ||
-            !SameBytes(name.data(), m_scrambledName.GetString(), name.size())) {
-            return true;
-        }
-        if (m_facts.userFound) {
-            m_facts.laterPasswords.push_back(ScrambleString(CString(std::string(password))));
-        } else {
-            m_facts.userFound = true;
-            m_facts.userID = static_cast<int32_t>(Load32(id));
-            m_facts.userPassword = ScrambleString(CString(std::string(password)));
-            m_facts.timeSectType = static_cast<int32_t>(Load32(period));
-            m_facts.from = static_cast<int32_t>(Load32(period + 4));
-            m_facts.to = static_cast<int32_t>(Load32(period + 8));
-        }
+        NoteUser(fields);
         return true;
     }
 
-    // The common user record, whose three texts have one-byte lengths and which lies whole
-    // within the bytes, read with one bounds check per field. Anything else is left to the
-    // general reads, and nothing is consumed.
-    bool ShortTextsUser(std::string_view* name, std::string_view* password,
-                        const unsigned char** period) {
-        const unsigned char* at = m_in.Here();
-        const size_t remaining = m_in.Remaining();
-        size_t offset = 4;  // the number
-        size_t texts[3][2];
-        for (auto& text : texts) {
-            if (offset >= remaining || at[offset] == kLongTextMarker) return false;
-            text[0] = offset + 1;
-            text[1] = at[offset];
-            offset = text[0] + text[1];
+    void NoteUser(const UserFields& user) {
+        if (user.name.size() != m_scrambledName.View().size() ||
+            !SameBytes(user.name.data(), m_scrambledName.GetString(), user.name.size())) {
+            return;
         }
-        if (remaining < offset || remaining - offset < 12) return false;
-        *name = std::string_view(reinterpret_cast<const char*>(at + texts[0][0]), texts[0][1]);
-        *password = std::string_view(reinterpret_cast<const char*>(at + texts[1][0]), texts[1][1]);
-        *period = at + offset;
-        m_in.Take(offset + 12);
-        return true;
+        const CString password = ScrambleString(CString(std::string(user.password)));
+        if (m_facts.userFound) {
+            m_facts.laterPasswords.push_back(password);
+            return;
+        }
+        m_facts.userFound = true;
+        m_facts.userID = static_cast<int32_t>(Load32(user.id));
+        m_facts.userPassword = password;
+        m_facts.timeSectType = static_cast<int32_t>(Load32(user.period));
+        m_facts.from = static_cast<int32_t>(Load32(user.period + 4));
+        m_facts.to = static_cast<int32_t>(Load32(user.period + 8));
     }
 
     bool Group() {
@@ -258,25 +364,24 @@ private:
         return m_in.ok();
     }
 
-    bool Membership() {
+    // A membership or a grant: a group's number and a user's number or a code.
+    template <typename OnLink>
+    bool Link(OnLink onLink) {
         const unsigned char* link = m_in.Take(8);
         if (link == nullptr) return false;
-        int32_t groupID = static_cast<int32_t>(Load32(link));
-        int32_t userID = static_cast<int32_t>(Load32(link + 4));
-        if (m_facts.userFound && userID == m_facts.userID) m_facts.userGroups.push_back(groupID);
+        onLink(static_cast<int32_t>(Load32(link)), Load32(link + 4));
         return true;
     }
 
-    bool Grant() {
-        const unsigned char* link = m_in.Take(8);
-        if (link == nullptr) return false;
-        int32_t groupID = static_cast<int32_t>(Load32(link));
-        uint32_t code = Load32(link + 4);
+    void NoteMembership(int32_t groupID, int32_t userID) {
+        if (userID == m_facts.userID && m_facts.userFound) m_facts.userGroups.push_back(groupID);
+    }
+
+    void NoteGrant(int32_t groupID, uint32_t code) {
         const std::vector<int32_t>& groups = m_facts.userGroups;
         if (std::find(groups.begin(), groups.end(), groupID) != groups.end()) {
             m_facts.grantedCodes.push_back(code);
         }
-        return true;
     }
 
     ByteReader m_in;

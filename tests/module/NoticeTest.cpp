@@ -64,7 +64,8 @@ class NoticeProgramPathTest : public ScratchDirTest {
 protected:
     void SetUp() override {
         ScratchDirTest::SetUp();
-        for (const char* folder : {"/prefix/lib", "/prefix/bin", "/work/rel", "/on-path", "/ran"}) {
+        for (const char* folder :
+             {"/prefix/lib", "/prefix/bin", "/work/rel", "/on-path", "/ran", "/usr-bin", "/bin"}) {
             std::filesystem::create_directories(dir_ + folder);
         }
         // An installation of the library: lib/libwardlet.so, and bin/ beside lib/.
@@ -125,13 +126,16 @@ TEST_F(NoticeProgramPathTest, OnlyTheInstalledProgramOrAbsolutePathFoldersRun) {
         std::set<std::string> ran;
     };
     const std::string onPath = dir_ + "/on-path";
+    // Absolute folders without a notice program, where a system's PATH would name /usr/bin (which
+    // may hold an installed one).
+    const std::string system = dir_ + "/usr-bin:" + dir_ + "/bin";
     const Case cases[] = {
-        {"installed first", true, onPath + ":/usr/bin", {"installed"}},
-        {"installed, empty element", true, ":/usr/bin:/bin", {"installed"}},
-        {"empty element", false, ":/usr/bin:/bin", {}},
-        {"empty last element", false, "/usr/bin:/bin:", {}},
-        {"dot", false, ".:/usr/bin", {}},
-        {"relative folder", false, "rel:/usr/bin:/bin", {}},
+        {"installed first", true, onPath + ":" + system, {"installed"}},
+        {"installed, empty element", true, ":" + system, {"installed"}},
+        {"empty element", false, ":" + system, {}},
+        {"empty last element", false, system + ":", {}},
+        {"dot", false, ".:" + system, {}},
+        {"relative folder", false, "rel:" + system, {}},
         {"absolute folder", false, "/no-such-folder::rel:" + onPath, {"on-path"}},
     };
     for (const Case& c : cases) {

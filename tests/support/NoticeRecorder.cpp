@@ -15,8 +15,8 @@ NoticeRecorder::NoticeRecorder(std::string logPath, bool reachable)
     : m_logPath(std::move(logPath)) {
     const char* path = getenv("PATH");
     m_savedPath = path != nullptr ? path : "";
-    const std::string fakes = reachable ? WARDLET_FAKE_POPNOTE_DIR ":" : "";
-    setenv("PATH", (fakes + "/usr/bin:/bin").c_str(), 1);
+    // Hidden, PATH names no folder at all: an installed notice program must not stand in.
+    setenv("PATH", reachable ? WARDLET_FAKE_POPNOTE_DIR ":/usr/bin:/bin" : "/nonexistent", 1);
     setenv("WARDLET_FAKE_POPNOTE_LOG", m_logPath.c_str(), 1);
     // The notice program is started detached; as the subreaper of this process's descendants,
     // the test can still wait for it to end before it reads the log.
