@@ -225,34 +225,12 @@ private:
         return 0;
     }
 
-    // Takes the run of common users from here: each led by the known class reference and of the
-    // short form, whole within the bytes. Returns how many of `remaining` are left.
-    uint32_t FastUsers(uint32_t remaining) {
-        const KnownTags known = TagsOf(kUserClass);
-        const size_t nameLength = m_scrambledName.View().size();
-        const uint64_t tail = TailOf(m_scrambledName.View());
-        const unsigned char* at = m_in.Here();
-        const unsigned char* const end = at + m_in.Remaining();
-        uint32_t taken = 0;
-        for (; taken < remaining; ++taken) {
-            const size_t available = static_cast<size_t>(end - at);
-            const size_t tagLength = KnownTagLength(at, available, known);
-            if (tagLength == 0) break;
-            UserFields fields;
-            const size_t length = ShortTextsUser(at + tagLength, available - tagLength, &fields);
-            if (length == 0) break;
-            if (fields.name.size() == nameLength && SameTail(fields.name, tail)) NoteUser(fields);
-            at += tagLength + length;
-        }
-        m_in.Take(static_cast<size_t>(at - m_in.Here()));
-        m_mapCount += taken;
-        return remaining - taken;
-    }
-
-    // Takes the run of common links (a group and a user, or a group and a code: 8 bytes after the
-    // class reference) from here, handing each to `onLink`. Returns how many are left.
-    template <typename OnLink>
-    uint32_t FastLinks(ListClass listClass, uint32_t remaining, OnLink onLink) {
+    // Takes the run of common elements of `listClass` from here: each led by the known class
+    // reference, its body measured and handled by `body(at, available)`, which returns the body's
+    // length, or 0 for an element left to the general reads. Returns how many of `remaining` are
+    // left.
+    template <typename Body>
+    uint32_t TakeRun(ListClass listClass, uint32_t remaining, Body body) {
         const KnownTags known = TagsOf(listClass);
         const unsigned char* at = m_in.Here();
         const unsigned char* const end = at + m_in.Remaining();
@@ -260,13 +238,40 @@ private:
         for (; taken < remaining; ++taken) {
             const size_t available = static_cast<size_t>(end - at);
             const size_t tagLength = KnownTagLength(at, available, known);
-            if (tagLength == 0 || available - tagLength < 8) break;
-            onLink(static_cast<int32_t>(Load32(at + tagLength)), Load32(at + tagLength + 4));
-            at += tagLength + 8;
+            if (tagLength == 0) break;
+            const size_t length = body(at + tagLength, available - tagLength);
+            if (length == 0) break;
+            at += tagLength + length;
         }
         m_in.Take(static_cast<size_t>(at - m_in.Here()));
         m_mapCount += taken;
         return remaining - taken;
+    }
+
+    // The run of common users: of the short form, whole within the bytes.
+    uint32_t FastUsers(uint32_t remaining) {
+        const size_t nameLength = m_scrambledName.View().size();
+        const uint64_t tail = TailOf(m_scrambledName.View());
+        return TakeRun(kUserClass, remaining, [&](const unsigned char* at, size_t available) {
+            UserFields fields;
+            const size_t length = ShortTextsUser(at, available, &fields);
+            if (length > 0 && fields.name.size() == nameLength && SameTail(fields.name, tail)) {
+                NoteUser(fields);
+            }
+            return length;
+        });
+    }
+
+    // The run of links (a group and a user, or a group and a code: 8 bytes), each handed to
+    // `onLink`.
+    template <typename OnLink>
+    uint32_t FastLinks(ListClass listClass, uint32_t remaining, OnLink onLink) {
+        return TakeRun(listClass, remaining,
+                       [&](const unsigned char* at, size_t available) -> size_t {
+                           if (available < 8) return 0;
+                           onLink(static_cast<int32_t>(Load32(at)), Load32(at + 4));
+                           return 8;
+                       });
     }
 
     // An element of a list that owns its records: a new object of the list's class, announced by
