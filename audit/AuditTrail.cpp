@@ -248,7 +248,8 @@ AuditVerdict VerifyAuditBytes(const std::string& trail, const std::string& head)
     if (!head.empty()) {
         uint64_t headSeq;
         std::string headHash;
-        if (!ParseHead(head, &headSeq, &headHash)) {
+        // Records are numbered from 1: a head naming record 0 was never written by an append.
+        if (!ParseHead(head, &headSeq, &headHash) || headSeq == 0) {
             return Broken(number, 0, "the head file is damaged");
         }
         if (headSeq > number) {
