@@ -210,8 +210,10 @@ void TakeLockFile(ProcessHold& hold, const std::string& dataPath) {
     hold.locked = true;
     hold.lockDevice = held.st_dev;
     hold.lockInode = held.st_ino;
-    // Kept for the next hold only when no link was followed to reach it.
-    if (location.Path() == dataPath) {
+    // Kept for the next hold only when no link was followed to reach it, and only with a lock
+    // for writing: a reader's shared lock is taken afresh, so that it becomes a writer's once
+    // the lock file may be written.
+    if (location.Path() == dataPath && hold.lockType == F_WRLCK) {
         hold.dataPath = dataPath;
         hold.lockPath = dataPath + kLockSuffix;
     }
