@@ -116,6 +116,8 @@ bool ParseHead(std::string_view head, uint64_t* seq, std::string* hash) {
         if (digit < '0' || digit > '9') return false;
         value = value * 10 + static_cast<uint64_t>(digit - '0');
     }
+    // Records are numbered from 1: a head naming record 0 was never written by an append.
+    if (value == 0) return false;
     *seq = value;
     *hash = std::string(head.substr(21, 64));
     return true;
@@ -248,8 +250,7 @@ AuditVerdict VerifyAuditBytes(const std::string& trail, const std::string& head)
     if (!head.empty()) {
         uint64_t headSeq;
         std::string headHash;
-        // Records are numbered from 1: a head naming record 0 was never written by an append.
-        if (!ParseHead(head, &headSeq, &headHash) || headSeq == 0) {
+        if (!ParseHead(head, &headSeq, &headHash)) {
             return Broken(number, 0, "the head file is damaged");
         }
         if (headSeq > number) {

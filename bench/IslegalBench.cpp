@@ -21,8 +21,8 @@
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
 #include "platform/AtomicFile.h"
-#include "store/RightCheckScan.h"
 #include "store/RightCheckIndex.h"
+#include "store/RightCheckScan.h"
 #include "wardlet/wardlet.h"
 
 namespace {

@@ -163,7 +163,11 @@ void BM_OutboxCost(benchmark::State& state) {
     state.counters["with_us"] = Percentile(with, 0.5);
     state.counters["added_us"] = Percentile(added, 0.5);
 }
-BENCHMARK(BM_OutboxCost)->Arg(1000)->Iterations(400)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OutboxCost)
+    ->Arg(1000)
+    ->Iterations(400)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

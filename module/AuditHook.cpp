@@ -14,6 +14,7 @@
 #include "module/WardletApp.h"
 #include "platform/Cp936.h"
 #include "store/FileMutexHold.h"
+#include "store/RecordLists.h"
 #include "wardlet/platform/Archive.h"
 #include "wardlet/platform/MemFile.h"
 #include "wardlet/platform/Time.h"
@@ -57,11 +58,16 @@ std::string Joined(const std::vector<std::string>& items) {
 template <typename Record>
 std::map<int32_t, const Record*> ById(const CObList& list) {
     std::map<int32_t, const Record*> records;
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        const auto* record = static_cast<const Record*>(list.GetNext(pos));
-        records.emplace(record->m_nID, record);
-    }
+    ForEachRecord<Record>(list,
+                          [&](const Record& record) { records.emplace(record.m_nID, &record); });
     return records;
+}
+
+// The name of record `id`, or "#<id>" where the store holds none.
+template <typename Record>
+std::string NameOf(const std::map<int32_t, const Record*>& records, int32_t id) {
+    auto found = records.find(id);
+    return found != records.end() ? Utf8(found->second->m_strName) : "#" + std::to_string(id);
 }
 
 std::string UserChanges(const CInfoUser& before, const CInfoUser& after) {
@@ -111,31 +117,21 @@ std::set<std::string> Memberships(const CSaveProp& store) {
     auto users = ById<CInfoUser>(store.m_dataManager.m_userList);
     auto groups = ById<CInfoGroup>(store.m_dataManager.m_groupList);
     std::set<std::string> links;
-    const CObList& list = store.m_dataManager.m_groupUserList;
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        const auto* link = static_cast<const CInfoGroupUser*>(list.GetNext(pos));
-        auto user = users.find(link->m_nUserID);
-        auto group = groups.find(link->m_nGroupID);
-        links.insert((user != users.end() ? Utf8(user->second->m_strName)
-                                          : "#" + std::to_string(link->m_nUserID)) +
-                     " / " +
-                     (group != groups.end() ? Utf8(group->second->m_strName)
-                                            : "#" + std::to_string(link->m_nGroupID)));
-    }
+    ForEachRecord<CInfoGroupUser>(
+        store.m_dataManager.m_groupUserList, [&](const CInfoGroupUser& link) {
+            links.insert(NameOf(users, link.m_nUserID) + " / " + NameOf(groups, link.m_nGroupID));
+        });
     return links;
 }
 
 std::set<std::string> Rights(const CSaveProp& store) {
     auto groups = ById<CInfoGroup>(store.m_dataManager.m_groupList);
     std::set<std::string> links;
-    const CObList& list = store.m_dataManager.m_groupOperList;
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        const auto* link = static_cast<const CInfoGroupOper*>(list.GetNext(pos));
-        auto group = groups.find(link->m_nGroupID);
-        links.insert((group != groups.end() ? Utf8(group->second->m_strName)
-                                            : "#" + std::to_string(link->m_nGroupID)) +
-                     " / " + CodeText(static_cast<uint32_t>(link->m_nOperCode)));
-    }
+    ForEachRecord<CInfoGroupOper>(
+        store.m_dataManager.m_groupOperList, [&](const CInfoGroupOper& link) {
+            links.insert(NameOf(groups, link.m_nGroupID) + " / " +
+                         CodeText(static_cast<uint32_t>(link.m_nOperCode)));
+        });
     return links;
 }
 

@@ -136,8 +136,7 @@ int OpenLockFile(const FileLocation& location, const std::string& name, short* t
 }
 
 // Opens and locks the lock file beside `location`; -1 with `*reason` set when it cannot.
-int OpenAndLock(const FileLocation& location, short* type, struct stat* held,
-                std::string* reason) {
+int OpenAndLock(const FileLocation& location, short* type, struct stat* held, std::string* reason) {
     const std::string name = location.Name() + kLockSuffix;
     for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
         const int fd = OpenLockFile(location, name, type);
@@ -283,9 +282,7 @@ void DataFileLock::BumpChangeCounter() {
     } while (written < 0 && errno == EINTR);
 }
 
-uint64_t DataFileLock::ChangeCounter() const {
-    return Held() ? ReadCounter(Hold().fd) : 0;
-}
+uint64_t DataFileLock::ChangeCounter() const { return Held() ? ReadCounter(Hold().fd) : 0; }
 
 uint64_t ReadChangeCounter(const std::string& dataPath) {
     // Through a link the lock file lies beside the link's target.

@@ -3,6 +3,14 @@
 
 #include "wardlet/platform/ObList.h"
 
+// Calls `visit` with every record of a list, as the list's record class.
+template <typename Record, typename Visit>
+void ForEachRecord(const CObList& list, Visit visit) {
+    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
+        visit(*static_cast<const Record*>(list.GetNext(pos)));
+    }
+}
+
 // Deletes every element for which `matches` holds, walking the list once.
 template <typename Record, typename Predicate>
 void DeleteWhere(CObList& list, Predicate matches) {

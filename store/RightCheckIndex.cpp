@@ -86,9 +86,9 @@ struct Snapshot {
 
 size_t FactsSize(const std::string& name, const RightCheckFacts& facts) {
     size_t size = sizeof(std::pair<const std::string, SharedFacts>) + 4 * sizeof(void*) +
-                  sizeof(RightCheckFacts) + 2 * sizeof(long) +
-                  name.capacity() + facts.adminName.Bytes().capacity() +
-                  facts.adminPassword.Bytes().capacity() + facts.userPassword.Bytes().capacity() +
+                  sizeof(RightCheckFacts) + 2 * sizeof(long) + name.capacity() +
+                  facts.adminName.Bytes().capacity() + facts.adminPassword.Bytes().capacity() +
+                  facts.userPassword.Bytes().capacity() +
                   facts.userGroups.capacity() * sizeof(int32_t) +
                   facts.grantedCodes.capacity() * sizeof(uint32_t) +
                   facts.laterPasswords.capacity() * sizeof(CString);
@@ -165,8 +165,8 @@ private:
             DataFileLock lock(path);
             readStartNs = SettleNow();
             next->heldFd = OpenFileForReading(path);
-            if (next->heldFd < 0 || !ReadOpenFile(next->heldFd, &next->bytes, kMaxWholeFileBytes,
-                                                  &status)) {
+            if (next->heldFd < 0 ||
+                !ReadOpenFile(next->heldFd, &next->bytes, kMaxWholeFileBytes, &status)) {
                 m_spareBytes = std::move(next->bytes);
                 return std::make_shared<const RightCheckFacts>();
             }

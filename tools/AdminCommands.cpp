@@ -348,13 +348,23 @@ int RunGroupDel(const Invocation& invocation) {
     return kExitOk;
 }
 
-int RunGroupGrant(const Invocation& invocation) {
-    Change change(invocation, "group grant");
+// The group named first and the codes named after it, for grant and revoke: the codes are
+// checked against the catalogue before the administrator is asked.
+struct GroupAndCodes {
+    CInfoGroup* group;
+    std::vector<uint32_t> codes;
+};
+GroupAndCodes AuthoriseGroupRights(Change& change, const Invocation& invocation) {
     std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
     std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
     change.Authorise(&CSaveProp::m_bEditGroup, "groups");
-    CInfoGroup* group =
-        FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
+    return {FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group"),
+            std::move(codes)};
+}
+
+int RunGroupGrant(const Invocation& invocation) {
+    Change change(invocation, "group grant");
+    const auto [group, codes] = AuthoriseGroupRights(change, invocation);
     for (uint32_t code : codes) theApp.AddGroupOper(&change.Store(), code, group->m_nID);
     change.Save(std::to_string(codes.size()) + " right(s) granted to " + invocation.operands[0]);
     return kExitOk;
@@ -362,11 +372,7 @@ int RunGroupGrant(const Invocation& invocation) {
 
 int RunGroupRevoke(const Invocation& invocation) {
     Change change(invocation, "group revoke");
-    std::vector<std::string> texts(invocation.operands.begin() + 1, invocation.operands.end());
-    std::vector<uint32_t> codes = CatalogueCodes(change.Records(), texts);
-    change.Authorise(&CSaveProp::m_bEditGroup, "groups");
-    CInfoGroup* group =
-        FindOne<CInfoGroup>(change.Records().m_groupList, invocation.operands[0], "group");
+    const auto [group, codes] = AuthoriseGroupRights(change, invocation);
     const int32_t groupID = group->m_nID;
     int revoked = 0;
     for (uint32_t code : codes) {

@@ -5,15 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "store/RecordLists.h"
 #include "wardlet/wardlet.h"
-
-// Calls `visit` with every record of a store list, as the list's record class.
-template <typename Record, typename Visit>
-void ForEachRecord(const CObList& list, Visit visit) {
-    for (POSITION pos = list.GetHeadPosition(); pos != nullptr;) {
-        visit(*static_cast<const Record*>(list.GetNext(pos)));
-    }
-}
 
 // The store as the library reads it now; valid until the next call.
 const CSaveProp& LoadStore();
