@@ -1,5 +1,7 @@
 #include "store/RightCheckScan.h"
 
+#include <endian.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -32,25 +34,39 @@ bool SameBytes(const char* a, const char* b, size_t count) {
     return true;
 }
 
-// The last eight bytes of a text (all of a shorter one, zero-filled): stored names often share
-// their beginning ("operator-1", "operator-2"), so they are told apart at the end first.
-uint64_t TailOf(std::string_view text) {
-    uint64_t tail = 0;
-    const size_t count = std::min<size_t>(text.size(), 8);
-    if (count == 0) return tail;
-    std::memcpy(&tail, text.data() + text.size() - count, count);
-    return tail;
-}
-
-// Whether `text` ends as the text whose TailOf is `tail`, both of one length.
-bool SameTail(std::string_view text, uint64_t tail) { return TailOf(text) == tail; }
-
 uint16_t Load16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 uint32_t Load32(const unsigned char* at) {
     return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
            (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
 }
+
+uint64_t Load64(const unsigned char* at) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    return le64toh(word);
+}
+
+// Tells the stored names of the asked name's length apart from it by their last eight bytes:
+// stored names often share their beginning ("operator-1", "operator-2"). Names shorter than eight
+// bytes all pass on to the full comparison.
+class NameProbe {
+public:
+    explicit NameProbe(std::string_view name)
+        : m_length(name.size()),
+          m_tail(name.size() >= 8
+                     ? Load64(reinterpret_cast<const unsigned char*>(name.data()) + name.size() - 8)
+                     : 0) {}
+
+    // Whether the stored text of `length` bytes at `text` may be the asked name.
+    bool MayBe(const unsigned char* text, size_t length) const {
+        return length == m_length && (m_length < 8 || Load64(text + m_length - 8) == m_tail);
+    }
+
+private:
+    size_t m_length;
+    uint64_t m_tail;
+};
 
 // Little-endian reads that turn to failure at the end of the bytes. A failure moves to the end,
 // so every later read fails too (or, for nothing, gives nothing) and ok() stays false.
@@ -113,25 +129,30 @@ struct UserFields {
     const unsigned char* period = nullptr;
 };
 
-// The common user record at `at` (`remaining` bytes from there), whose three texts have one-byte
-// lengths and which lies whole within the bytes: its length, with its fields in `*fields`.
-// 0 for anything else, which is left to the general reads.
-size_t ShortTextsUser(const unsigned char* at, size_t remaining, UserFields* fields) {
+// The length of the common user record at `at` (`remaining` bytes from there), whose three texts
+// have one-byte lengths and which lies whole within the bytes; 0 for anything else, which is left
+// to the general reads. Its name's length is at[4], and the name follows.
+size_t ShortUserLength(const unsigned char* at, size_t remaining) {
     size_t offset = 4;  // the number
-    size_t texts[3][2];
-    for (auto& text : texts) {
+    for (int text = 0; text < 3; ++text) {
         if (offset >= remaining || at[offset] == kLongTextMarker) return 0;
-        text[0] = offset + 1;
-        text[1] = at[offset];
-        offset = text[0] + text[1];
+        offset += 1 + at[offset];
     }
     if (remaining < offset || remaining - offset < 12) return 0;
-    fields->id = at;
-    fields->name = std::string_view(reinterpret_cast<const char*>(at + texts[0][0]), texts[0][1]);
-    fields->password =
-        std::string_view(reinterpret_cast<const char*>(at + texts[1][0]), texts[1][1]);
-    fields->period = at + offset;
     return offset + 12;
+}
+
+// The fewest bytes of a user record: its number, three empty texts and its validity period.
+constexpr size_t kShortestUser = 4 + 3 + 12;
+
+// The fields of the common user record of `length` bytes at `at`.
+UserFields ShortUserFields(const unsigned char* at, size_t length) {
+    const size_t passwordAt = 5 + at[4];
+    return UserFields{.id = at,
+                      .name = std::string_view(reinterpret_cast<const char*>(at + 5), at[4]),
+                      .password = std::string_view(
+                          reinterpret_cast<const char*>(at + passwordAt + 1), at[passwordAt]),
+                      .period = at + length - 12};
 }
 
 class Scanner {
@@ -225,53 +246,76 @@ private:
         return 0;
     }
 
-    // Takes the run of common elements of `listClass` from here: each led by the known class
-    // reference, its body measured and handled by `body(at, available)`, which returns the body's
-    // length, or 0 for an element left to the general reads. Returns how many of `remaining` are
-    // left.
-    template <typename Body>
-    uint32_t TakeRun(ListClass listClass, uint32_t remaining, Body body) {
-        const KnownTags known = TagsOf(listClass);
-        const unsigned char* at = m_in.Here();
-        const unsigned char* const end = at + m_in.Remaining();
-        uint32_t taken = 0;
-        for (; taken < remaining; ++taken) {
-            const size_t available = static_cast<size_t>(end - at);
-            const size_t tagLength = KnownTagLength(at, available, known);
-            if (tagLength == 0) break;
-            const size_t length = body(at + tagLength, available - tagLength);
-            if (length == 0) break;
-            at += tagLength + length;
+    // The class reference that leads every element of a run, in the form the run's first element
+    // has: its length (0 if the element starts otherwise) and its bytes as one little-endian word.
+    struct RunTag {
+        size_t length = 0;
+        uint64_t bytes = 0;
+        uint64_t mask = 0;
+
+        // Whether the run's reference stands at `at`, which has 8 bytes to read.
+        bool At(const unsigned char* at) const { return (Load64(at) & mask) == bytes; }
+    };
+    static RunTag RunTagAt(const unsigned char* at, size_t available, KnownTags known) {
+        switch (KnownTagLength(at, available, known)) {
+            case 2:
+                return {2, known.shortTag, 0xFFFF};
+            case 6:
+                return {6, kBigObjectTag | (static_cast<uint64_t>(known.bigTag) << 16),
+                        0xFFFF'FFFF'FFFF};
+            default:
+                return {};
         }
-        m_in.Take(static_cast<size_t>(at - m_in.Here()));
+    }
+
+    // Moves past `taken` elements of a run, `length` bytes in all; how many of `remaining` are
+    // left.
+    uint32_t TakeRun(uint32_t remaining, uint32_t taken, size_t length) {
+        m_in.Take(length);
         m_mapCount += taken;
         return remaining - taken;
     }
 
-    // The run of common users: of the short form, whole within the bytes.
+    // The run of common users from here: of the short form, whole within the bytes. Each user's
+    // place follows from the lengths of the texts before it, a chain of dependent reads that
+    // bounds the scan, so the loop keeps everything else off that chain.
     uint32_t FastUsers(uint32_t remaining) {
-        const size_t nameLength = m_scrambledName.View().size();
-        const uint64_t tail = TailOf(m_scrambledName.View());
-        return TakeRun(kUserClass, remaining, [&](const unsigned char* at, size_t available) {
-            UserFields fields;
-            const size_t length = ShortTextsUser(at, available, &fields);
-            if (length > 0 && fields.name.size() == nameLength && SameTail(fields.name, tail)) {
-                NoteUser(fields);
-            }
-            return length;
-        });
+        const unsigned char* const start = m_in.Here();
+        const unsigned char* const end = start + m_in.Remaining();
+        const RunTag tag = RunTagAt(start, m_in.Remaining(), TagsOf(kUserClass));
+        if (tag.length == 0) return remaining;
+        const NameProbe probe(m_scrambledName.View());
+        const unsigned char* at = start;
+        uint32_t taken = 0;
+        for (; taken < remaining; ++taken) {
+            const size_t available = static_cast<size_t>(end - at);
+            if (available < tag.length + kShortestUser || !tag.At(at)) break;
+            const unsigned char* const user = at + tag.length;
+            const size_t length = ShortUserLength(user, available - tag.length);
+            if (length == 0) break;
+            if (probe.MayBe(user + 5, user[4])) NoteUser(ShortUserFields(user, length));
+            at = user + length;
+        }
+        return TakeRun(remaining, taken, static_cast<size_t>(at - start));
     }
 
     // The run of links (a group and a user, or a group and a code: 8 bytes), each handed to
-    // `onLink`.
+    // `onLink`. Every link of the run repeats the first one's class reference, so the links lie
+    // at one stride and no link's place waits on the reading of the one before.
     template <typename OnLink>
     uint32_t FastLinks(ListClass listClass, uint32_t remaining, OnLink onLink) {
-        return TakeRun(listClass, remaining,
-                       [&](const unsigned char* at, size_t available) -> size_t {
-                           if (available < 8) return 0;
-                           onLink(static_cast<int32_t>(Load32(at)), Load32(at + 4));
-                           return 8;
-                       });
+        const unsigned char* const start = m_in.Here();
+        const RunTag tag = RunTagAt(start, m_in.Remaining(), TagsOf(listClass));
+        if (tag.length == 0) return remaining;
+        const size_t stride = tag.length + 8;
+        const uint32_t whole =
+            static_cast<uint32_t>(std::min<size_t>(remaining, m_in.Remaining() / stride));
+        uint32_t taken = 0;
+        for (const unsigned char* link = start; taken < whole && tag.At(link);
+             ++taken, link += stride) {
+            onLink(static_cast<int32_t>(Load32(link + tag.length)), Load32(link + tag.length + 4));
+        }
+        return TakeRun(remaining, taken, taken * stride);
     }
 
     // An element of a list that owns its records: a new object of the list's class, announced by
@@ -329,9 +373,9 @@ private:
     // A record counts only once its whole body has been read, as a loaded record does.
     bool User() {
         UserFields fields;
-        const size_t length = ShortTextsUser(m_in.Here(), m_in.Remaining(), &fields);
+        const size_t length = ShortUserLength(m_in.Here(), m_in.Remaining());
         if (length > 0) {
-            m_in.Take(length);
+            fields = ShortUserFields(m_in.Take(length), length);
         } else {
             fields.id = m_in.Take(4);
             fields.name = m_in.Text();
