@@ -10,6 +10,8 @@
 // link's target where the path is a link). The named file mutex only joins processes of one host
 // program; this lock joins the monitoring program, the command-line tool and the sync agent alike.
 // The kernel drops it when its holder dies, so a crashed holder never wedges the others.
+// Writers replace the data file whole under it, by rename, so readers that only answer questions
+// need not take it.
 //
 // Lock file format: its first eight bytes hold the change counter, an unsigned 64-bit number,
 // little-endian; a shorter file counts as 0. Every save through the library adds one under the

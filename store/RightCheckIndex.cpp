@@ -14,7 +14,6 @@
 
 #include "module/WardletApp.h"
 #include "platform/AtomicFile.h"
-#include "store/DataFileLock.h"
 
 namespace {
 
@@ -151,31 +150,27 @@ private:
         return facts;
     }
 
-    // Reads the file under the data file's lock, answers from those bytes and keeps them if
-    // nothing can have changed unseen. The previous read's buffer is reused either way: a file
-    // that keeps changing is read into the same memory every time. The lock alone suffices:
-    // every save of every program takes it, and the host's file mutex adds nothing to it.
+    // Reads the file, answers from those bytes and keeps them if nothing can have changed unseen.
+    // The previous read's buffer is reused either way: a file that keeps changing is read into the
+    // same memory every time. No lock is taken: every save of every program renames a whole new
+    // file into place, so an open finds one whole version, and a question never waits behind a
+    // save of a large store.
     SharedFacts Read(const std::string& path, const CString& userName) {
         auto next = std::make_unique<Snapshot>();
         next->bytes = std::move(m_snapshot ? m_snapshot->bytes : m_spareBytes);
         m_snapshot.reset();  // closes the file held so far
         struct stat status;
-        int64_t readStartNs = 0;
-        {
-            DataFileLock lock(path);
-            readStartNs = SettleNow();
-            next->heldFd = OpenFileForReading(path);
-            if (next->heldFd < 0 ||
-                !ReadOpenFile(next->heldFd, &next->bytes, kMaxWholeFileBytes, &status)) {
-                m_spareBytes = std::move(next->bytes);
-                return std::make_shared<const RightCheckFacts>();
-            }
+        const int64_t readStartNs = SettleNow();
+        next->heldFd = OpenFileForReading(path);
+        if (next->heldFd < 0 ||
+            !ReadOpenFile(next->heldFd, &next->bytes, kMaxWholeFileBytes, &status)) {
+            m_spareBytes = std::move(next->bytes);
+            return std::make_shared<const RightCheckFacts>();
         }
         SharedFacts facts = std::make_shared<const RightCheckFacts>(
             ScanForRightCheck(next->bytes.data(), next->bytes.size(), userName));
         // A write in place moves the times as it begins: one that overlapped this read leaves
-        // them newer than the read's, which the next question's stat sees. The lock keeps out
-        // every writer that takes it.
+        // them newer than the read's, which the next question's stat sees.
         const FileIdentity identity = IdentityFrom(status);
         const bool settled = next->bytes.size() == static_cast<size_t>(identity.size) &&
                              identity.modifiedNs + kSettledAfterNs <= readStartNs &&

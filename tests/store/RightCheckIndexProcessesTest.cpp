@@ -115,17 +115,20 @@ public:
                 return chmod(m_path.c_str(), modes[m_random() % std::size(modes)]) == 0;
             }
             default: {
+                // Gone for a moment, then a new file, whole from its first appearance as every
+                // save's is.
                 std::remove(m_path.c_str());
                 std::this_thread::sleep_for(std::chrono::microseconds(m_random() % 3000));
-                DataFileLock lock(m_path);  // so that no reader sees it half written
-                return WriteFile(m_path, Bytes(NextState()), O_TRUNC);
+                return WriteFile(m_spare, Bytes(NextState()), O_TRUNC) &&
+                       std::rename(m_spare.c_str(), m_path.c_str()) == 0;
             }
         }
     }
 
     // The same size, the same file, within the same second: only the times can tell.
     bool RewriteInPlace() {
-        // Another program's writer, taking the data file's lock but bumping no counter.
+        // Another program's writer, taking the data file's lock but bumping no counter. It writes
+        // one page in one call, which the index, reading without the lock, sees whole.
         DataFileLock lock(m_path);
         return WriteFile(m_path, Bytes(NextState()), 0);
     }
@@ -134,7 +137,7 @@ private:
     CSaveProp& NextState() {
         m_store = std::make_unique<CSaveProp>();
         CSaveProp& store = *m_store;
-        char version[8];
+        char version[16];
         std::snprintf(version, sizeof version, "v%06d", ++m_version);
         store.m_strAdminPassword = version;
         const int32_t kind = static_cast<int32_t>(m_random() % 3);

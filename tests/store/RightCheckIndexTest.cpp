@@ -11,7 +11,9 @@
 
 #include "module/LoginSession.h"
 #include "module/WardletApp.h"
+#include "store/DataFileLock.h"
 #include "store/RightCheckIndex.h"
+#include "support/Processes.h"
 #include "support/StoreTest.h"
 #include "wardlet/platform/Time.h"
 #include "wardlet/wardlet.h"
@@ -219,4 +221,24 @@ TEST_F(RightCheckIndexTest, AFileThatHasNotSettledIsReadAtEveryQuestion) {
     EXPECT_EQ(Reads(), 3u);
     EXPECT_EQ(FromIndex(), 0u);
     EXPECT_LE(GetRightCheckIndexStats().bytesHeld, ReadDataFile().size());  // a buffer, no facts
+}
+
+// Saves rename a whole file into place, so a question needs no lock: it is answered while another
+// program holds the data file's lock, as it would be through a long save of a large store.
+TEST_F(RightCheckIndexTest, AQuestionIsAnsweredWhileAnotherProgramHoldsTheLock) {
+    CSaveProp store;
+    Save(*Plant(store));
+    Pipe held;
+    Pipe done;
+    const pid_t holder = Spawn([&] {
+        alarm(30);  // a question that waited for the lock would otherwise wait for ever
+        DataFileLock lock(DataPath());
+        held.Send('h');
+        return done.Receive() == 'd' ? 0 : 1;
+    });
+    ASSERT_EQ(held.Receive(), 'h');
+    EXPECT_EQ(Islegal("op", "pw", kDeviceAdd), 1);
+    EXPECT_EQ(Reads(), 1u);
+    done.Send('d');
+    EXPECT_EQ(ExitCode(holder), 0) << "the question waited until the holder was ended";
 }
