@@ -142,8 +142,10 @@ size_t ShortUserLength(const unsigned char* at, size_t remaining) {
     return offset + 12;
 }
 
-// The fewest bytes of a user record: its number, three empty texts and its validity period.
+// The fewest bytes of a user record: its number, three empty texts and its validity period; and
+// the most of one whose texts all have one-byte lengths.
 constexpr size_t kShortestUser = 4 + 3 + 12;
+constexpr size_t kLongestShortUser = 4 + 3 * (1 + 254) + 12;
 
 // The fields of the common user record of `length` bytes at `at`.
 UserFields ShortUserFields(const unsigned char* at, size_t length) {
@@ -278,7 +280,7 @@ private:
 
     // The run of common users from here: of the short form, whole within the bytes. Each user's
     // place follows from the lengths of the texts before it, a chain of dependent reads that
-    // bounds the scan, so the loop keeps everything else off that chain.
+    // bounds the scan, so the loops keep everything else off that chain.
     uint32_t FastUsers(uint32_t remaining) {
         const unsigned char* const start = m_in.Here();
         const unsigned char* const end = start + m_in.Remaining();
@@ -287,6 +289,24 @@ private:
         const NameProbe probe(m_scrambledName.View());
         const unsigned char* at = start;
         uint32_t taken = 0;
+        // Far from the end no short-form user can reach past it, so its texts need no bounds of
+        // their own, and each length leads straight to the next.
+        for (; taken < remaining && static_cast<size_t>(end - at) >= tag.length + kLongestShortUser;
+             ++taken) {
+            if (!tag.At(at)) break;
+            const unsigned char* const user = at + tag.length;
+            const unsigned char* const nameLength = user + 4;
+            const unsigned char* const passwordLength = nameLength + 1 + *nameLength;
+            const unsigned char* const remarkLength = passwordLength + 1 + *passwordLength;
+            if (*nameLength == kLongTextMarker || *passwordLength == kLongTextMarker ||
+                *remarkLength == kLongTextMarker) {
+                break;
+            }
+            at = remarkLength + 1 + *remarkLength + 12;
+            if (probe.MayBe(nameLength + 1, *nameLength)) {
+                NoteUser(ShortUserFields(user, static_cast<size_t>(at - user)));
+            }
+        }
         for (; taken < remaining; ++taken) {
             const size_t available = static_cast<size_t>(end - at);
             if (available < tag.length + kShortestUser || !tag.At(at)) break;
