@@ -170,16 +170,20 @@ public:
         if (!m_in.ok()) return m_facts;
         m_facts.adminPassword = ScrambleString(CString(std::string(password)));
         m_in.Take(12);  // the three edit flags
-        const auto membership = [this](int32_t groupID, uint32_t userID) {
-            NoteMembership(groupID, static_cast<int32_t>(userID));
-        };
-        const auto grant = [this](int32_t groupID, uint32_t code) { NoteGrant(groupID, code); };
         ScanList(
             kUserClass, RUNTIME_CLASS(CInfoUser), [this] { return User(); },
             [this](uint32_t remaining) { return FastUsers(remaining); });
         ScanList(
             kGroupClass, RUNTIME_CLASS(CInfoGroup), [this] { return Group(); },
             [](uint32_t remaining) { return remaining; });
+        // The user is settled once the users are read: the memberships compare with a copy.
+        const auto membership = [this, found = m_facts.userFound, wanted = m_facts.userID](
+                                    int32_t groupID, uint32_t userID) {
+            if (found && static_cast<int32_t>(userID) == wanted) {
+                m_facts.userGroups.push_back(groupID);
+            }
+        };
+        const auto grant = [this](int32_t groupID, uint32_t code) { NoteGrant(groupID, code); };
         ScanList(
             kGroupUserClass, RUNTIME_CLASS(CInfoGroupUser), [&] { return Link(membership); },
             [&](uint32_t remaining) { return FastLinks(kGroupUserClass, remaining, membership); });
@@ -331,9 +335,9 @@ private:
         const uint32_t whole =
             static_cast<uint32_t>(std::min<size_t>(remaining, m_in.Remaining() / stride));
         uint32_t taken = 0;
-        for (const unsigned char* link = start; taken < whole && tag.At(link);
-             ++taken, link += stride) {
-            onLink(static_cast<int32_t>(Load32(link + tag.length)), Load32(link + tag.length + 4));
+        const unsigned char* link = start + tag.length;  // past its class reference
+        for (; taken < whole && tag.At(link - tag.length); ++taken, link += stride) {
+            onLink(static_cast<int32_t>(Load32(link)), Load32(link + 4));
         }
         return TakeRun(remaining, taken, taken * stride);
     }
@@ -440,10 +444,6 @@ private:
         if (link == nullptr) return false;
         onLink(static_cast<int32_t>(Load32(link)), Load32(link + 4));
         return true;
-    }
-
-    void NoteMembership(int32_t groupID, int32_t userID) {
-        if (userID == m_facts.userID && m_facts.userFound) m_facts.userGroups.push_back(groupID);
     }
 
     void NoteGrant(int32_t groupID, uint32_t code) {
