@@ -159,6 +159,120 @@ AuditVerdict Broken(uint64_t records, uint64_t line, std::string reason) {
     return verdict;
 }
 
+// A file of the trail held open between appends, and what identifies it.
+class KeptFile {
+public:
+    KeptFile() = default;
+    KeptFile(const KeptFile&) = delete;
+    KeptFile& operator=(const KeptFile&) = delete;
+    ~KeptFile() { Close(); }
+
+    int Get() const { return m_fd; }
+
+    // Whether the file held is still the one `path` names: one lstat.
+    bool StillAt(const std::string& path) const {
+        struct stat info;
+        return m_fd >= 0 && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+               info.st_dev == m_device && info.st_ino == m_inode;
+    }
+
+    // Opens `path` as OpenPrivate does and holds it.
+    bool Open(const std::string& path, int flags) {
+        Close();
+        m_fd = OpenPrivate(path, flags);
+        struct stat info;
+        if (m_fd < 0 || fstat(m_fd, &info) != 0) return false;
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+        return true;
+    }
+
+    void Close() {
+        if (m_fd >= 0) close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
+};
+
+// Appends records to one trail at a time, keeping both its files open between appends. After its
+// own append it knows the trail's size and its last record's number and hash: while the trail
+// still has that size and its paths still name the files held, the next append reads neither.
+// A trail edited in place to the same size is not read again either, so the next record chains to
+// what this process wrote, and the edit shows in verification instead of being chained over.
+// Appends are serialised by the caller's lock, which excludes the threads of a process too.
+class TrailAppender {
+public:
+    bool Append(const std::string& trailPath, AuditRecord record, std::string* error) {
+        if (trailPath != m_trailPath || !m_trail.StillAt(trailPath)) {
+            m_known = false;
+            m_trailPath = trailPath;
+            if (!m_trail.Open(trailPath, O_RDWR | O_APPEND)) {
+                return Fail(error, "cannot open " + trailPath);
+            }
+        }
+        struct stat info;
+        if (fstat(m_trail.Get(), &info) != 0) return Fail(error, "cannot examine " + trailPath);
+        if ((info.st_mode & 0077) != 0 && fchmod(m_trail.Get(), 0600) != 0) {
+            return Fail(error, "cannot make " + trailPath + " private");
+        }
+        Tail tail;
+        if (m_known && info.st_size == m_size) {
+            record.seq = m_lastSeq + 1;
+            record.prev = m_lastHash;
+        } else {
+            if (!ReadTail(m_trail.Get(), info.st_size, &tail)) {
+                return Fail(error, "cannot read " + trailPath);
+            }
+            const std::string lastHash = tail.lastLine.empty() ? "" : AuditLineHash(tail.lastLine);
+            record.seq = NextSeq(trailPath, tail.lastLine, lastHash);
+            record.prev = tail.lastLine.empty() ? kAuditFirstPrev : lastHash;
+        }
+        m_known = false;
+        const std::string line = EncodeAuditLine(record);
+        // A line left without its end (by a power cut, or by a hand) stays as evidence, on a line
+        // of its own; the new record chains to it.
+        const std::string bytes = (tail.torn ? "\n" : "") + line + '\n';
+        if (!WriteAll(m_trail.Get(), bytes)) {
+            int saved = errno;
+            // A record written in part is taken back; what stood before stays.
+            if (ftruncate(m_trail.Get(), info.st_size) != 0) saved = errno;
+            errno = saved;
+            return Fail(error, "cannot write to " + trailPath);
+        }
+        const std::string lineHash = AuditLineHash(line);
+        if (!WriteHead(AuditHeadPath(trailPath), FormatHead(record.seq, lineHash))) {
+            return Fail(error, "cannot write " + AuditHeadPath(trailPath));
+        }
+        m_size = info.st_size + static_cast<off_t>(bytes.size());
+        m_lastSeq = record.seq;
+        m_lastHash = lineHash;
+        m_known = true;
+        return true;
+    }
+
+private:
+    bool WriteHead(const std::string& headPath, const std::string& head) {
+        if (!m_head.StillAt(headPath) && !m_head.Open(headPath, O_WRONLY)) return false;
+        return pwrite(m_head.Get(), head.data(), head.size(), 0) ==
+               static_cast<ssize_t>(head.size());
+    }
+
+    std::string m_trailPath;
+    KeptFile m_trail;
+    KeptFile m_head;
+    bool m_known = false;  // whether the three below describe the trail held
+    off_t m_size = 0;
+    uint64_t m_lastSeq = 0;
+    std::string m_lastHash;
+};
+
+// Ends with the library, closing the files it holds.
+TrailAppender g_appender;
+
 }  // namespace
 
 std::string AuditTrailPath(const std::string& dataPath) { return dataPath + ".audit"; }
@@ -166,32 +280,7 @@ std::string AuditTrailPath(const std::string& dataPath) { return dataPath + ".au
 std::string AuditHeadPath(const std::string& trailPath) { return trailPath + ".head"; }
 
 bool AppendAuditRecord(const std::string& trailPath, AuditRecord record, std::string* error) {
-    Descriptor fd(OpenPrivate(trailPath, O_RDWR | O_APPEND));
-    if (fd.Get() < 0) return Fail(error, "cannot open " + trailPath);
-    struct stat info;
-    if (fstat(fd.Get(), &info) != 0) return Fail(error, "cannot examine " + trailPath);
-    Tail tail;
-    if (!ReadTail(fd.Get(), info.st_size, &tail)) return Fail(error, "cannot read " + trailPath);
-    const std::string lastHash = tail.lastLine.empty() ? "" : AuditLineHash(tail.lastLine);
-    record.seq = NextSeq(trailPath, tail.lastLine, lastHash);
-    record.prev = tail.lastLine.empty() ? kAuditFirstPrev : lastHash;
-    const std::string line = EncodeAuditLine(record);
-    // A line left without its end (by a power cut, or by a hand) stays as evidence, on a line of
-    // its own; the new record chains to it.
-    if (!WriteAll(fd.Get(), (tail.torn ? "\n" : "") + line + '\n')) {
-        int saved = errno;
-        // A record written in part is taken back; what stood before stays.
-        if (ftruncate(fd.Get(), info.st_size) != 0) saved = errno;
-        errno = saved;
-        return Fail(error, "cannot write to " + trailPath);
-    }
-    Descriptor head(OpenPrivate(AuditHeadPath(trailPath), O_WRONLY));
-    const std::string headBytes = FormatHead(record.seq, AuditLineHash(line));
-    if (head.Get() < 0 || pwrite(head.Get(), headBytes.data(), headBytes.size(), 0) !=
-                              static_cast<ssize_t>(headBytes.size())) {
-        return Fail(error, "cannot write " + AuditHeadPath(trailPath));
-    }
-    return true;
+    return g_appender.Append(trailPath, std::move(record), error);
 }
 
 AuditReadResult ReadAuditTrail(const std::string& trailPath) {

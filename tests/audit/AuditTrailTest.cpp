@@ -2,6 +2,7 @@
 // that an edit, a deletion or a cut broke.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -117,8 +118,7 @@ TEST_F(AuditTrailTest, TamperingBreaksTheChainAtTheRightLine) {
         SCOPED_TRACE(c.name);
         AuditVerdict verdict = VerifyAuditBytes(c.trail, c.head);
         const bool damagedHead = std::string(c.name).rfind("damaged head", 0) == 0;
-        EXPECT_EQ(verdict.intact, c.brokenLine == 0 && !damagedHead)
-            << verdict.reason;
+        EXPECT_EQ(verdict.intact, c.brokenLine == 0 && !damagedHead) << verdict.reason;
         EXPECT_EQ(verdict.brokenLine, c.brokenLine) << verdict.reason;
         EXPECT_EQ(verdict.records, c.good) << verdict.reason;
     }
@@ -148,6 +148,59 @@ TEST_F(AuditTrailTest, NumberingFollowsTheLastLineWhenTheHeadIsGoneOrStale) {
     AuditVerdict verdict = VerifyAuditTrail(m_trail);
     EXPECT_TRUE(verdict.intact) << verdict.reason;
     EXPECT_EQ(verdict.records, 4u);
+}
+
+// The appender keeps the trail open and remembers its own last record; another process's
+// append, a trail renamed into place and an edit in place must each be seen for what it is.
+TEST_F(AuditTrailTest, AnotherProcessesAppendIsChainedOnto) {
+    Append("a");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AuditRecord record;
+        record.event = "b";
+        std::string error;
+        _exit(AppendAuditRecord(m_trail, record, &error) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Append("c");
+    const AuditVerdict verdict = VerifyAuditTrail(m_trail);
+    EXPECT_TRUE(verdict.intact) << verdict.reason;
+    EXPECT_EQ(verdict.records, 3u);
+}
+
+TEST_F(AuditTrailTest, ATrailRenamedIntoPlaceIsTheOneAppendedTo) {
+    Append("a");
+    const std::string trail = Read(m_trail);
+    const std::string head = Read(AuditHeadPath(m_trail));
+    Append("b");
+    Write(m_dir + "/trail.new", trail);
+    Write(m_dir + "/head.new", head);
+    ASSERT_EQ(rename((m_dir + "/trail.new").c_str(), m_trail.c_str()), 0);
+    ASSERT_EQ(rename((m_dir + "/head.new").c_str(), AuditHeadPath(m_trail).c_str()), 0);
+    Append("c");
+    const AuditReadResult read = ReadAuditTrail(m_trail);
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.records[1].event, "c");
+    EXPECT_EQ(read.records[1].seq, 2u);
+    EXPECT_TRUE(VerifyAuditTrail(m_trail).intact);
+}
+
+TEST_F(AuditTrailTest, AnEditOfTheLastLineInPlaceIsNotChainedOver) {
+    Append("a", "anna");
+    Append("b", "bert");
+    std::string trail = Read(m_trail);
+    trail.replace(trail.rfind("bert"), 4, "kurt");
+    {
+        std::fstream same(m_trail, std::ios::in | std::ios::out | std::ios::binary);
+        same.write(trail.data(), static_cast<std::streamsize>(trail.size()));
+    }
+    Append("c");
+    const AuditVerdict verdict = VerifyAuditTrail(m_trail);
+    EXPECT_FALSE(verdict.intact);
+    EXPECT_EQ(verdict.brokenLine, 3u) << verdict.reason;
 }
 
 TEST_F(AuditTrailTest, LongLinesAreFoundFromTheEndAsShortOnesAre) {

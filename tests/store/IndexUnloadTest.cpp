@@ -1,8 +1,8 @@
 // A host that loads libwardlet.so, asks questions that the index answers, and unloads it, three
 // times: the index must go with the library and leave nothing behind (run under LeakSanitizer in
 // the sanitised build; here the heap in use after the second and third unloads must not grow by
-// the index's size, and no descriptor of the data file, its lock file or their folder may stay
-// open).
+// the index's size, and no descriptor of the data file, its lock file, its audit trail or their
+// folder may stay open).
 #include <dlfcn.h>
 #include <malloc.h>
 #include <stdlib.h>
@@ -69,7 +69,7 @@ std::vector<unsigned char> ManyUsers() {
 }
 
 // How many of this process's descriptors name the folder `folder` or the data file and its
-// companions ("rights.dat", "rights.dat.lock") in it.
+// companions ("rights.dat", "rights.dat.lock", "rights.dat.audit", ...) in it.
 int DescriptorsOfStore(const std::string& folder) {
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
@@ -110,6 +110,9 @@ int main(int argc, char** argv) {
             const std::string user = "u" + std::to_string(kUsers - 1 - question);
             Check(exists(user.c_str(), "p") == 1, "a stored user is found");
         }
+        // A change, which the audit trail records: its files are held open between records.
+        Check(Find<decltype(&ModifyPWD)>(library, "ModifyPWD")("u0", "p", "p") == 1,
+              "a password is changed");
         Check(dlclose(library) == 0, "dlclose");
         Check(dlopen(argv[1], RTLD_NOW | RTLD_NOLOAD) == nullptr, "the library is unloaded");
         heap = mallinfo2().uordblks;
