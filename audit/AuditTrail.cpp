@@ -169,11 +169,10 @@ public:
 
     int Get() const { return m_fd; }
 
-    // Whether the file held is still the one `path` names: one lstat.
-    bool StillAt(const std::string& path) const {
-        struct stat info;
-        return m_fd >= 0 && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-               info.st_dev == m_device && info.st_ino == m_inode;
+    // Whether the file held is still the one `path` names, with its status in `*info`: one lstat.
+    bool StillAt(const std::string& path, struct stat* info) const {
+        return m_fd >= 0 && lstat(path.c_str(), info) == 0 && S_ISREG(info->st_mode) &&
+               info->st_dev == m_device && info->st_ino == m_inode;
     }
 
     // Opens `path` as OpenPrivate does and holds it.
@@ -207,15 +206,17 @@ private:
 class TrailAppender {
 public:
     bool Append(const std::string& trailPath, AuditRecord record, std::string* error) {
-        if (trailPath != m_trailPath || !m_trail.StillAt(trailPath)) {
+        struct stat info;
+        if (trailPath != m_trailPath || !m_trail.StillAt(trailPath, &info)) {
             m_known = false;
             m_trailPath = trailPath;
             if (!m_trail.Open(trailPath, O_RDWR | O_APPEND)) {
                 return Fail(error, "cannot open " + trailPath);
             }
+            if (fstat(m_trail.Get(), &info) != 0) {
+                return Fail(error, "cannot examine " + trailPath);
+            }
         }
-        struct stat info;
-        if (fstat(m_trail.Get(), &info) != 0) return Fail(error, "cannot examine " + trailPath);
         if ((info.st_mode & 0077) != 0 && fchmod(m_trail.Get(), 0600) != 0) {
             return Fail(error, "cannot make " + trailPath + " private");
         }
@@ -256,7 +257,8 @@ public:
 
 private:
     bool WriteHead(const std::string& headPath, const std::string& head) {
-        if (!m_head.StillAt(headPath) && !m_head.Open(headPath, O_WRONLY)) return false;
+        struct stat info;
+        if (!m_head.StillAt(headPath, &info) && !m_head.Open(headPath, O_WRONLY)) return false;
         return pwrite(m_head.Get(), head.data(), head.size(), 0) ==
                static_cast<ssize_t>(head.size());
     }
