@@ -336,6 +336,18 @@ private:
             static_cast<uint32_t>(std::min<size_t>(remaining, m_in.Remaining() / stride));
         uint32_t taken = 0;
         const unsigned char* link = start + tag.length;  // past its class reference
+        // Four at a time while four are there, with one branch for their four references.
+        for (; whole - taken >= 4; taken += 4, link += 4 * stride) {
+            const unsigned char* const first = link - tag.length;
+            if (!(tag.At(first) & tag.At(first + stride) & tag.At(first + 2 * stride) &
+                  tag.At(first + 3 * stride))) {
+                break;
+            }
+            for (size_t k = 0; k < 4; ++k) {
+                onLink(static_cast<int32_t>(Load32(link + k * stride)),
+                       Load32(link + k * stride + 4));
+            }
+        }
         for (; taken < whole && tag.At(link - tag.length); ++taken, link += stride) {
             onLink(static_cast<int32_t>(Load32(link)), Load32(link + 4));
         }
