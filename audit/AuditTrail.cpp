@@ -135,20 +135,32 @@ std::string ReadSmallFile(const std::string& path, bool* exists) {
     return bytes;
 }
 
-// The next record's number: from the head when it names the last line, else from the last line,
-// else (a line that does not read) from the head alone.
-uint64_t NextSeq(const std::string& trailPath, const std::string& lastLine,
-                 const std::string& lastHash) {
-    if (lastLine.empty()) return 1;
+// Where the next record joins the chain: its number and the hash it carries.
+struct ChainLink {
+    uint64_t seq = 1;
+    std::string prev = kAuditFirstPrev;
+};
+
+// The link after `lastLine`. The number comes from the head when it names the last line, else from
+// the last line, else (a line that does not read) from the head alone. The hash is the last line's,
+// unless the head names that same record with another hash: the line was changed after it was
+// written, and chaining to the hash it was written with keeps the change visible instead of
+// sealing it in.
+ChainLink NextLink(const std::string& trailPath, const std::string& lastLine) {
+    if (lastLine.empty()) return ChainLink();
+    const std::string lastHash = AuditLineHash(lastLine);
     bool exists;
     uint64_t headSeq = 0;
     std::string headHash;
     const bool headRead =
         ParseHead(ReadSmallFile(AuditHeadPath(trailPath), &exists), &headSeq, &headHash);
-    if (headRead && headHash == lastHash) return headSeq + 1;
+    if (headRead && headHash == lastHash) return {headSeq + 1, lastHash};
     AuditRecord last;
-    if (DecodeAuditLine(lastLine, &last, nullptr)) return last.seq + 1;
-    return headRead ? headSeq + 1 : 1;
+    if (DecodeAuditLine(lastLine, &last, nullptr)) {
+        if (headRead && last.seq == headSeq) return {headSeq + 1, headHash};
+        return {last.seq + 1, lastHash};
+    }
+    return {headRead ? headSeq + 1 : 1, lastHash};
 }
 
 AuditVerdict Broken(uint64_t records, uint64_t line, std::string reason) {
@@ -228,9 +240,9 @@ public:
             if (!ReadTail(m_trail.Get(), info.st_size, &tail)) {
                 return Fail(error, "cannot read " + trailPath);
             }
-            const std::string lastHash = tail.lastLine.empty() ? "" : AuditLineHash(tail.lastLine);
-            record.seq = NextSeq(trailPath, tail.lastLine, lastHash);
-            record.prev = tail.lastLine.empty() ? kAuditFirstPrev : lastHash;
+            ChainLink link = NextLink(trailPath, tail.lastLine);
+            record.seq = link.seq;
+            record.prev = std::move(link.prev);
         }
         m_known = false;
         const std::string line = EncodeAuditLine(record);

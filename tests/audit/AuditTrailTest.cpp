@@ -203,6 +203,23 @@ TEST_F(AuditTrailTest, AnEditOfTheLastLineInPlaceIsNotChainedOver) {
     EXPECT_EQ(verdict.brokenLine, 3u) << verdict.reason;
 }
 
+// Any appender, however it finds the last line, must not seal an edit of it into the chain: the
+// head still holds the hash the line was written with.
+TEST_F(AuditTrailTest, AnEditOfTheLastLineIsNotSealedByTheNextRecord) {
+    Append("a", "anna");
+    Append("b", "bert");
+    std::string trail = Read(m_trail);
+    trail.replace(trail.rfind("bert"), 4, "bertram");
+    Write(m_trail, trail);
+    Append("c");
+    const AuditVerdict verdict = VerifyAuditTrail(m_trail);
+    EXPECT_FALSE(verdict.intact);
+    EXPECT_EQ(verdict.brokenLine, 3u) << verdict.reason;
+    const AuditReadResult read = ReadAuditTrail(m_trail);
+    ASSERT_EQ(read.records.size(), 3u);
+    EXPECT_EQ(read.records[2].seq, 3u);
+}
+
 TEST_F(AuditTrailTest, LongLinesAreFoundFromTheEndAsShortOnesAre) {
     Append("a", std::string(10000, 'x'));
     Append("b", std::string(20000, 'y'));
