@@ -282,8 +282,6 @@ void DataFileLock::BumpChangeCounter() {
     } while (written < 0 && errno == EINTR);
 }
 
-uint64_t DataFileLock::ChangeCounter() const { return Held() ? ReadCounter(Hold().fd) : 0; }
-
 uint64_t ReadChangeCounter(const std::string& dataPath) {
     // Through a link the lock file lies beside the link's target.
     FileLocation location;

@@ -36,8 +36,6 @@ public:
 
     // Adds one to the change counter. Does nothing when no lock file is held.
     void BumpChangeCounter();
-    // The change counter in the held lock file; 0 when no lock file is held.
-    uint64_t ChangeCounter() const;
 
     // The data file's location as resolved when the outermost hold was taken, or null.
     const FileLocation* Location() const;

@@ -230,28 +230,6 @@ private:
         }
     }
 
-    // The references to a list's class that its elements repeat, as far as known (0 if not).
-    struct KnownTags {
-        uint16_t shortTag;
-        uint32_t bigTag;
-    };
-    KnownTags TagsOf(ListClass listClass) const {
-        return {m_shortClassTag[listClass], m_bigClassTag[listClass]};
-    }
-
-    // The bytes of a known class reference at `at`, if one is there: 2 in the short form, 6 in
-    // the big one; 0 when the element starts otherwise.
-    static size_t KnownTagLength(const unsigned char* at, size_t available, KnownTags known) {
-        if (available < 2) return 0;
-        const uint16_t tag = Load16(at);
-        if (known.shortTag != 0 && tag == known.shortTag) return 2;
-        if (known.bigTag != 0 && tag == kBigObjectTag && available >= 6 &&
-            Load32(at + 2) == known.bigTag) {
-            return 6;
-        }
-        return 0;
-    }
-
     // The class reference that leads every element of a run, in the form the run's first element
     // has: its length (0 if the element starts otherwise) and its bytes as one little-endian word.
     struct RunTag {
@@ -262,16 +240,19 @@ private:
         // Whether the run's reference stands at `at`, which has 8 bytes to read.
         bool At(const unsigned char* at) const { return (Load64(at) & mask) == bytes; }
     };
-    static RunTag RunTagAt(const unsigned char* at, size_t available, KnownTags known) {
-        switch (KnownTagLength(at, available, known)) {
-            case 2:
-                return {2, known.shortTag, 0xFFFF};
-            case 6:
-                return {6, kBigObjectTag | (static_cast<uint64_t>(known.bigTag) << 16),
-                        0xFFFF'FFFF'FFFF};
-            default:
-                return {};
+
+    // The known reference to `listClass` that the element at `at` starts with, if it does: in 16
+    // bits, or in 32 after the big-object tag.
+    RunTag RunTagAt(const unsigned char* at, size_t available, ListClass listClass) const {
+        const uint16_t shortTag = m_shortClassTag[listClass];
+        const uint32_t bigTag = m_bigClassTag[listClass];
+        if (available < 2) return {};
+        const uint16_t tag = Load16(at);
+        if (shortTag != 0 && tag == shortTag) return {2, shortTag, 0xFFFF};
+        if (bigTag != 0 && tag == kBigObjectTag && available >= 6 && Load32(at + 2) == bigTag) {
+            return {6, kBigObjectTag | (static_cast<uint64_t>(bigTag) << 16), 0xFFFF'FFFF'FFFF};
         }
+        return {};
     }
 
     // Moves past `taken` elements of a run, `length` bytes in all; how many of `remaining` are
@@ -288,9 +269,14 @@ private:
     uint32_t FastUsers(uint32_t remaining) {
         const unsigned char* const start = m_in.Here();
         const unsigned char* const end = start + m_in.Remaining();
-        const RunTag tag = RunTagAt(start, m_in.Remaining(), TagsOf(kUserClass));
+        const RunTag tag = RunTagAt(start, m_in.Remaining(), kUserClass);
         if (tag.length == 0) return remaining;
         const NameProbe probe(m_scrambledName.View());
+        // The user of `length` bytes at `user`, if its name (length at user[4], then the bytes)
+        // may be the one asked.
+        const auto noteIfAsked = [&](const unsigned char* user, size_t length) {
+            if (probe.MayBe(user + 5, user[4])) NoteUser(ShortUserFields(user, length));
+        };
         const unsigned char* at = start;
         uint32_t taken = 0;
         // Far from the end no short-form user can reach past it, so its texts need no bounds of
@@ -307,9 +293,7 @@ private:
                 break;
             }
             at = remarkLength + 1 + *remarkLength + 12;
-            if (probe.MayBe(nameLength + 1, *nameLength)) {
-                NoteUser(ShortUserFields(user, static_cast<size_t>(at - user)));
-            }
+            noteIfAsked(user, static_cast<size_t>(at - user));
         }
         for (; taken < remaining; ++taken) {
             const size_t available = static_cast<size_t>(end - at);
@@ -317,7 +301,7 @@ private:
             const unsigned char* const user = at + tag.length;
             const size_t length = ShortUserLength(user, available - tag.length);
             if (length == 0) break;
-            if (probe.MayBe(user + 5, user[4])) NoteUser(ShortUserFields(user, length));
+            noteIfAsked(user, length);
             at = user + length;
         }
         return TakeRun(remaining, taken, static_cast<size_t>(at - start));
@@ -329,7 +313,7 @@ private:
     template <typename OnLink>
     uint32_t FastLinks(ListClass listClass, uint32_t remaining, OnLink onLink) {
         const unsigned char* const start = m_in.Here();
-        const RunTag tag = RunTagAt(start, m_in.Remaining(), TagsOf(listClass));
+        const RunTag tag = RunTagAt(start, m_in.Remaining(), listClass);
         if (tag.length == 0) return remaining;
         const size_t stride = tag.length + 8;
         const uint32_t whole =
